@@ -1,0 +1,159 @@
+#include "cli/run.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <new>
+
+#include "cli/memory.h"
+#include "cli/switches.h"
+#include "compile/compile.h"
+#include "compile/vld_writer.h"
+#include "scan/diagnostics.h"
+#include "scan/line_tracking.h"
+#include "track/random.h"
+
+namespace {
+
+constexpr const char* kSourceExtensions[] = {".VLS", ".VL3", ".OPM", nullptr};
+
+void appendEndBytes(SourceText& text) { text.insert(text.end(), {'\r', '\n', 255, 255, 255, 255}); }
+
+bool readStandardInput(SourceText& text) {
+    text.clear();
+    unsigned char chunk[16384];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) text.insert(text.end(), chunk, chunk + n);
+    std::clearerr(stdin);
+    // Every byte is kept; only a final end-of-file mark (0x1A) is dropped.
+    if (!text.empty() && text.back() == 0x1A) text.pop_back();
+    appendEndBytes(text);
+    return true;
+}
+
+// The process-wide state of a run starts afresh each time.
+void resetRunState() {
+    resetSwitches();
+    resetLineTracking();
+    forgetLastPosition();
+    seedRandom(static_cast<uint32_t>(std::time(nullptr)));
+}
+
+void closeErrorFile() {
+    FILE* err = errStream();
+    std::fflush(err);
+    if (err != stderr) std::fclose(err);
+    setErrStream(nullptr);
+}
+
+int compileRun(int argc, const char* const* argv) {
+    int noArguments = parseSwitches(argc, argv);
+    printBanner();
+    if (noArguments) usage(0, 0);
+    int help = getSwitch('h');
+    if (help == 1) usage(0, 1);
+    if (help != -1) usage(0, 0);
+    if (!destinationName().empty() && getSwitch('c') != -1) fatalExit(8, "You cannot use both -c and -o.\n");
+    if (getSwitch('w') == -2) fatalExit(7, "You cannot omit -w's parameter.\n");
+    if (sourceName().empty()) fatalExit(1, "Error: source file is not specified.\n");
+
+    SourceText source = resolveNames(kSourceExtensions, ".VLD");
+    headdata hd;
+    int32_t longest = 0;
+    TrackRecords trk = makevld(std::move(source), sourceName(), hd, longest);
+    writeVld(trk, hd, longest);
+    return 0;
+}
+
+}  // namespace
+
+int runVlc3(int argc, const char* const* argv) {
+    resetRunState();
+    int code;
+    try {
+        code = compileRun(argc, argv);
+    } catch (const VlcExit& exit) {
+        code = exit.code;
+    } catch (const std::bad_alloc&) {
+        errPrintf("malloc failed.\n");
+        code = 10;
+    }
+    closeErrorFile();
+    return code;
+}
+
+bool readfile(const char* name, SourceText& text) {
+    if (name[0] == '-' && name[1] == '\0') return readStandardInput(text);
+    struct stat info;
+    if (::stat(name, &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    FILE* file = std::fopen(name, "rb");
+    if (!file) return false;
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    std::rewind(file);
+    text.clear();
+    if (size < 0) {
+        std::fclose(file);
+        fatalExit(4, "%s\tError: read error.\n", name);
+    }
+    text.resize(static_cast<size_t>(size));
+    size_t got = size ? std::fread(text.data(), 1, text.size(), file) : 0;
+    std::fclose(file);
+    if (got < text.size()) fatalExit(4, "%s\tError: read error.\n", name);
+    appendEndBytes(text);
+    return true;
+}
+
+SourceText openSource(std::string& name, const char* const* extensions, bool remember) {
+    const std::string asTyped = name;
+    SourceText text;
+    bool found = readfile(name.c_str(), text);
+    for (int i = 0; !found && extensions[i]; ++i) {
+        name = asTyped + extensions[i];
+        found = readfile(name.c_str(), text);
+    }
+    // On a system whose file names keep their case, song.vls is also found.
+    for (int i = 0; !found && extensions[i]; ++i) {
+        std::string lowered = extensions[i];
+        for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        name = asTyped + lowered;
+        found = readfile(name.c_str(), text);
+    }
+    if (!found) fatalExit(1, "%s\tError: file not found.\n", asTyped.c_str());
+    if (remember) setSourceName(name);
+    return text;
+}
+
+SourceText resolveNames(const char* const* extensions, const char* destinationExtension) {
+    if (sourceName()[0] == '-' && getSwitch('c') == -1 && destinationName().empty())
+        fatalExit(11, "Error: destination file is not specified.\n");
+    std::string work = sourceName();
+    SourceText text = openSource(work, extensions, true);
+    bool given = !destinationName().empty();
+    if (given) work = destinationName();
+
+    // Cut at the last '.' (one in the first position does not count) and put
+    // the destination extension in its place.
+    size_t dot = work.rfind('.');
+    if (dot != std::string::npos && dot >= 1) work.resize(dot);
+    work += destinationExtension;
+
+    if (!given) {
+        // The compiled file goes to the current directory.
+        size_t cut = 0;
+        for (size_t i = 0; i < work.size(); ++i) {
+            unsigned char c = static_cast<unsigned char>(work[i]);
+            if (isLeadByte(c)) {
+                ++i;
+            } else if (c == '\\' || c == '/') {
+                cut = i + 1;
+            }
+        }
+        work.erase(0, cut);
+    }
+    setDestinationName(work);
+    return text;
+}

@@ -1,0 +1,162 @@
+#include "cli/switches.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+
+#include "cli/memory.h"
+
+namespace {
+
+int16_t g_switches[26];
+std::string g_source;
+std::string g_destination;
+
+int letterIndex(char letter) {
+    int c = std::tolower(static_cast<unsigned char>(letter));
+    return (c >= 'a' && c <= 'z') ? c - 'a' : -1;
+}
+
+constexpr const char* kUsageLines[] = {
+    "usage: vlc3 [-switches] source[.VLS] [-o destination[.VLD]] [-e errfile]",
+    "switch: -Wnum        warning level(1=none, 2=as V2(traditional),",
+    "                                   3=as V3(default), 4=most strict)",
+    "        -Znum        compatible level(1=normal(default),",
+    "                                      3=VELTRA.X -c)",
+    "        -            use standard input (you must use it w/ -c or -o)",
+    "        -c           use standard output",
+    "        -e errfile   redirect stderr to specified file",
+    "        -l           change warning/error message pattern",
+    "        -o destname  specify VLD filename",
+    "        -h           show this help messages",
+    "",
+    "Some FM/ADPCM MMLs will be ignored. (however to be supported)",
+};
+
+constexpr const char* kTipsLines[] = {
+    "vlc3 tips",
+    "  When warning level is 1 or 2, vlc2-extended-MML will be warned.",
+    "e.g. YAMAHA-exclusive, portament MML at begining of line",
+    "",
+    "Newer versions are published with the project's source; see its README.",
+};
+
+// An argument that begins with '/' is a switch group on the old systems. Here
+// '/' also begins an absolute path, so such an argument is taken as a name
+// when it holds a second '/' or names something that exists.
+bool slashArgumentIsPath(const std::string& arg) {
+    if (arg.find('/', 1) != std::string::npos) return true;
+    struct stat info;
+    return stat(arg.c_str(), &info) == 0;
+}
+
+void setSource(const std::string& name) {
+    if (!g_source.empty()) fatalExit(8, "Error: too many sources are specified.\n");
+    g_source = name;
+}
+
+// -e: every message from here on, the banner included, goes to the file.
+void redirectErrors(const std::string& name) {
+    FILE* file = std::fopen(name.c_str(), "w");
+    if (!file) fatalExit(7, "Error: -e: failed to redirect.\n");
+    if (FILE* old = errStream(); old != stderr) std::fclose(old);
+    setErrStream(file);
+}
+
+}  // namespace
+
+int getSwitch(char letter) {
+    int i = letterIndex(letter);
+    return i < 0 ? -1 : g_switches[i];
+}
+
+void setSwitch(char letter, int value) {
+    int i = letterIndex(letter);
+    if (i >= 0) g_switches[i] = static_cast<int16_t>(static_cast<int8_t>(value));
+}
+
+void resetSwitches() {
+    for (auto& value : g_switches) value = -1;
+    setSwitch('l', 1);
+    setSwitch('v', 3);
+    setSwitch('w', 3);
+    setSwitch('z', 1);
+    g_source.clear();
+    g_destination.clear();
+}
+
+const std::string& sourceName() { return g_source; }
+const std::string& destinationName() { return g_destination; }
+void setSourceName(const std::string& name) { g_source = name; }
+void setDestinationName(const std::string& name) { g_destination = name; }
+
+void printBanner() {
+    errPrintf("VLS to VLD(V3) compiler version 0.78, written anew for today's systems.\n");
+    errPrintf("for the VELTRA playback system version 3.01A\n");
+}
+
+void usage(int code, int tips) {
+    if (tips == 1) {
+        for (const char* line : kTipsLines) errPrintf("%s\n", line);
+    } else {
+        for (const char* line : kUsageLines) errPrintf("%s\n", line);
+    }
+    std::fflush(errStream());
+    throw VlcExit{code};
+}
+
+int parseSwitches(int argc, const char* const* argv) {
+    if (argc <= 1) return 1;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg.size() > kMaxNameLength) {
+            // No name the program holds may be longer: the argument is dropped.
+            errPrintf("Warning: too long switches.\n");
+            continue;
+        }
+        if (arg.empty() || (arg[0] != '-' && arg[0] != '/') || (arg[0] == '/' && slashArgumentIsPath(arg))) {
+            setSource(arg);
+            continue;
+        }
+        for (char& c : arg) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (arg.size() == 1) {
+            setSource("-");
+            continue;
+        }
+        for (size_t k = 1; k < arg.size(); ++k) {
+            char c = arg[k];
+            if (c == '?') usage(0, 0);
+            if (c < 'a' || c > 'z') fatalExit(7, "Error: %c: it's a invalid switch.\n", c);
+            if (c == 'o' || c == 'e') {
+                std::string name = arg.substr(k + 1);
+                if (name.empty() && i + 1 < argc) name = argv[++i];
+                if (name.empty()) {
+                    if (c == 'o') fatalExit(7, "Error: -o: no VLD file specified.\n");
+                    fatalExit(7, "Error: -e: no output file specified.\n");
+                }
+                if (c == 'o') {
+                    g_destination = name.substr(0, kMaxNameLength);
+                } else {
+                    redirectErrors(name);
+                }
+                break;
+            }
+            if (k + 1 < arg.size() && std::isdigit(static_cast<unsigned char>(arg[k + 1]))) {
+                int64_t number = 0;
+                while (k + 1 < arg.size() && std::isdigit(static_cast<unsigned char>(arg[k + 1]))) {
+                    number = number * 10 + (arg[++k] - '0');
+                    if (number > INT32_MAX) {
+                        errPrintf("invalid number.\n");
+                        usage(1, 0);
+                    }
+                }
+                setSwitch(c, static_cast<int>(number));
+            } else {
+                setSwitch(c, -2);
+            }
+        }
+    }
+    return 0;
+}

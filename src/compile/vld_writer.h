@@ -1,0 +1,26 @@
+// The compiled file: 80-byte header, common stream, track table, track blocks.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "compile/records.h"
+
+using Bytes = std::vector<unsigned char>;
+
+constexpr size_t kHeaderSize = 80;
+constexpr size_t kTableEntrySize = 16;
+
+// Whether a listed track goes into the file: it is marked and has events, or
+// the compatibility level (-Z) is 3 or more.
+bool trackIsWritten(const trkdata& track);
+
+Bytes buildHeader(const TrackRecords& trk, const headdata& hd, int32_t longestClocks);
+Bytes buildTrackTable(const TrackRecords& trk, const headdata& hd);
+// The whole file as it will be written.
+Bytes buildVld(const TrackRecords& trk, const headdata& hd, int32_t longestClocks);
+
+// Writes the file to the destination (or standard output under -c) and
+// releases the records. A file destination is written to a temporary file
+// beside it and renamed into place only when complete, so a failed write
+// never leaves a half-written file.
+void writeVld(TrackRecords& trk, const headdata& hd, int32_t longestClocks);

@@ -1,0 +1,14 @@
+// The one reporter of problems found in the source.
+#pragma once
+#include "scan/line_tracking.h"
+
+constexpr int kError = 0;  // ends the run with exit code 1
+
+// Prints "file<TAB>line: Warning: message" (or "Error: "), under -l with the
+// column; with showLine also the source line and a caret under `pos`.
+// Warnings above the -W level and a second message for the position printed
+// last are dropped (-W0 prints everything). Returns only when the run goes on.
+void vlserror(const char* message, Pos lineStart, Pos pos, int level, int showLine);
+
+// Lets the next message print even at the position reported last.
+void forgetLastPosition();

@@ -1,0 +1,75 @@
+// Reading the line buffer: blanks, comments and line ends, keywords, numbers,
+// lengths and exclusive data. Each routine takes a position and returns the
+// position behind what it consumed; crossing a line end does the line step.
+#pragma once
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "compile/event_buffer.h"
+#include "scan/line_tracking.h"
+
+struct headdata;
+
+// Results of a number read.
+constexpr int kNumberRead = 0;
+constexpr int kNumberOmitted = -1;
+constexpr int kNumberMalformed = 1;
+
+// Kinds of a length read.
+constexpr int kLengthGiven = 0;
+constexpr int kLengthDotted = 1;
+constexpr int kLengthDefault = 2;
+
+// The end of the line buffer: two bytes 255.
+inline bool atEndMark(Pos p) { return p[0] == 255 && p[1] == 255; }
+inline bool isBlank(Pos p) { return *p == ' ' || *p == '\t' || (p[0] == 0x81 && p[1] == 0x40); }
+
+Pos skipComment(Pos p);
+Pos skipBlanks(Pos p);  // blanks, and a comment with its line end
+Pos skipSpace(Pos p);   // blanks, comments and line ends
+Pos skipLine(Pos p);
+
+// 0 when the text at p begins with the keyword (ASCII letters in any case).
+int matchKeyword(Pos p, std::string_view keyword);
+
+// Decimal, `$` hexadecimal or `%` binary, with an optional sign; may stand on
+// a following line. status: 0 read, -1 omitted, 1 malformed.
+Pos getNumber(Pos p, int32_t& value, int& status);
+
+// One of the keywords (value = index + base) or a number; a malformed number
+// is an error. `keywords` ends with a null entry.
+Pos getKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* keywords, int base);
+
+// A note length: n (whole note / n), `*clocks`, or the default; then dots.
+Pos getLength(Pos p, uint16_t& length, int defaultLength, int& kind, const headdata& hd);
+
+// One item of a byte list: a number (7-bit groups from 256 up) or a quoted
+// text. `consumed` receives the characters read.
+void getDataItem(std::vector<unsigned char>& out, Pos p, int& consumed);
+
+// Appends a message body in its final frame, adding length bytes and the
+// Roland or Yamaha checksum as the frame type asks.
+void packExclusive(std::vector<unsigned char>& out, const unsigned char* in, size_t count, int frameType);
+
+// The fixed parts of one exclusive event read by `exclusive`.
+struct ExclusiveFrame {
+    bool f0f7 = false;          // the message is framed by F0 ... F7
+    uint8_t interface_no = 255;
+    std::string_view label;
+    int frame_type = 0;         // 0 plain, 1 Roland, 2 Yamaha bulk, 3 Yamaha parameter, 4 bulk with data checksum
+    uint8_t device_id = 0x10;
+    uint8_t model_id = 0;
+    std::vector<unsigned char> prefix;
+    char opening = 0;           // skipped to first (across lines) when not 0
+    std::string_view closing;   // the first one ends the list
+};
+
+// Reads a data list and appends one exclusive event (code 0x34) to `out`.
+// `consumed` counts the characters read, the closing one included; the
+// position behind them is returned.
+Pos exclusive(EventBuffer& out, Pos p, const ExclusiveFrame& frame, int& consumed);
+
+// The first byte in / not in the set, crossing lines; null at the end mark.
+Pos skipTo(Pos p, std::string_view set);
+Pos skipOver(Pos p, std::string_view set);

@@ -1,0 +1,47 @@
+// Line records: the source split into lines that remember their file and line
+// number, and the joined line buffer that the compile loops scan.
+#pragma once
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "cli/run.h"
+
+// Where one line of the line buffer came from.
+struct LINEDATA {
+    const std::string* file_name;  // owned by the file's LINEFILEDATA record
+    int line_number;               // within that file, from 1
+};
+
+// One source file; the first names the main source, each include adds one.
+struct LINEFILEDATA {
+    std::string file_name;
+};
+// A deque keeps the names where they are while files are added.
+using LineFileChain = std::deque<LINEFILEDATA>;
+
+// One line while the preprocessor works: its text with its line end (CR LF or
+// LF; a byte 255 inside a line ends it and stays in it), and its origin.
+struct vlsdata {
+    std::string text;
+    LINEDATA where;
+};
+using LineChain = std::vector<vlsdata>;
+
+// The text of every line back to back, then six bytes 255, with one LINEDATA
+// record per line in the same order.
+struct LineBuffer {
+    std::vector<unsigned char> text;
+    std::vector<LINEDATA> lines;
+    LineFileChain files;
+};
+
+// Splits a source text block into lines numbered from 1, all from `file`.
+LineChain makeLineBuf(const SourceText& text, const LINEFILEDATA& file);
+
+// Splits, preprocesses and joins a source; `files` must already hold the main
+// source's record. The source text is released.
+LineBuffer v3macro(SourceText&& text, LineFileChain&& files);
+
+// Joins the line texts into the line buffer (then hands it to the debug dump).
+void joinLines(LineChain&& chain, LineBuffer& out);

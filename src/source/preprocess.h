@@ -1,0 +1,14 @@
+// The preprocessing pass over the line chain: macros and includes, and the
+// dump of the expanded text.
+#pragma once
+#include <vector>
+
+#include "source/lines.h"
+
+// Runs over the lines in order, expanding macros and splicing included files
+// in behind their `.include` lines.
+void expandMacroMain(LineChain& chain, LineFileChain& files);
+
+// Under -d, writes the finished line buffer (without its end bytes) to
+// debug.vls in the current directory.
+void debugDump(const std::vector<unsigned char>& text);
