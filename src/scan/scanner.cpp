@@ -227,8 +227,13 @@ Pos exclusive(EventBuffer& out, Pos start, const ExclusiveFrame& frame, int& con
 
     Pos p = start;
     if (frame.opening) {
+        LineTracking before = lineTracking();
         Pos found = skipTo(p, std::string_view(&frame.opening, 1));
-        if (!found) vlserror("unexpected EOF.", lineStart(), p, kError, 1);
+        if (!found) {
+            // Point the message at the command, not at the end of the text.
+            lineTracking() = before;
+            vlserror("unexpected EOF.", lineStart(), p, kError, 1);
+        }
         p = found + 1;
     } else {
         p = skipSpace(p);

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "scan/scanner.h"
+#include "scan_fixture.h"
+
+namespace {
+
+// One warning of each level used by the compiler, then a repeat at the same
+// position, printed at the given -W level.
+std::string warningsAt(int warningLevel) {
+    ScanText text("abc");
+    setSwitch('w', warningLevel);
+    vlserror("two", lineStart(), text.at(1), 2, 0);
+    vlserror("three", lineStart(), text.at(2), 3, 0);
+    vlserror("four", lineStart(), text.at(3), 4, 0);
+    vlserror("again", lineStart(), text.at(3), 2, 0);
+    return text.errors();
+}
+
+TEST(Vlserror, FiltersWarningsByLevelAndPosition) {
+    const std::pair<int, const char*> cases[] = {
+        {1, ""},
+        // "again" repeats the position of "four", which only -W4 printed.
+        {2, "song.vls\t1: Warning: two\nsong.vls\t1: Warning: again\n"},
+        {3, "song.vls\t1: Warning: two\nsong.vls\t1: Warning: three\nsong.vls\t1: Warning: again\n"},
+        {4, "song.vls\t1: Warning: two\nsong.vls\t1: Warning: three\nsong.vls\t1: Warning: four\n"},
+        {0, "song.vls\t1: Warning: two\nsong.vls\t1: Warning: three\nsong.vls\t1: Warning: four\n"
+            "song.vls\t1: Warning: again\n"},
+    };
+    for (const auto& [level, expected] : cases) EXPECT_EQ(warningsAt(level), expected) << "-W" << level;
+}
+
+TEST(Vlserror, PrintsTheLineAndACaretThatKeepsTabs) {
+    ScanText text("x\n\tab\tcd");
+    skipLine(text.at());
+    vlserror("look here", lineStart(), text.at(6), 3, 1);
+    EXPECT_EQ(text.errors(), "song.vls\t2: Warning: look here\n\tab\tcd\n\t  \t^\n");
+}
+
+TEST(Vlserror, UsesTheLineAndColumnFormOnlyForABareDashL) {
+    {
+        ScanText text("abcdef");
+        setSwitch('l', -2);
+        vlserror("m", lineStart(), text.at(4), 3, 0);
+        EXPECT_EQ(text.errors(), "song.vls\tL1C5: Warning: m\n");
+    }
+    {
+        ScanText text("abcdef");
+        setSwitch('l', 5);
+        vlserror("m", lineStart(), text.at(4), 3, 0);
+        EXPECT_EQ(text.errors(), "song.vls\t1: Warning: m\n");
+    }
+}
+
+TEST(Vlserror, AnErrorEndsTheRunUnlessItsPositionWasJustReported) {
+    ScanText text("abc");
+    vlserror("first", lineStart(), text.at(1), 3, 0);
+    EXPECT_EQ(exitCodeOf([&] { vlserror("same place", lineStart(), text.at(1), 0, 0); }), -1);
+    EXPECT_EQ(exitCodeOf([&] { vlserror("fatal", lineStart(), text.at(2), 0, 0); }), 1);
+    EXPECT_EQ(text.errors(), "song.vls\t1: Warning: first\nsong.vls\t1: Error: fatal\n");
+    forgetLastPosition();
+    EXPECT_EQ(exitCodeOf([&] { vlserror("again", lineStart(), text.at(2), 0, 0); }), 1);
+}
+
+TEST(Vlserror, FillsTheCaretLineWithSpacesPastTheLineEnd) {
+    ScanText text("ab\ncd");
+    vlserror("past", lineStart(), text.at(5), 3, 1);
+    EXPECT_EQ(text.errors(), "song.vls\t1: Warning: past\nab\n     ^\n");
+}
+
+}  // namespace
