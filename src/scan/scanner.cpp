@@ -227,14 +227,7 @@ Pos exclusive(EventBuffer& out, Pos start, const ExclusiveFrame& frame, int& con
 
     Pos p = start;
     if (frame.opening) {
-        LineTracking before = lineTracking();
-        Pos found = skipTo(p, std::string_view(&frame.opening, 1));
-        if (!found) {
-            // Point the message at the command, not at the end of the text.
-            lineTracking() = before;
-            vlserror("unexpected EOF.", lineStart(), p, kError, 1);
-        }
-        p = found + 1;
+        p = skipToRequired(p, std::string_view(&frame.opening, 1)) + 1;
     } else {
         p = skipSpace(p);
     }
@@ -293,4 +286,15 @@ Pos skipOver(Pos p, std::string_view set) {
         }
     }
     return atEndMark(p) ? nullptr : p;
+}
+
+Pos skipToRequired(Pos p, std::string_view set) {
+    LineTracking before = lineTracking();
+    Pos found = skipTo(p, set);
+    if (!found) {
+        // Point the message at the command, not at the end of the text.
+        lineTracking() = before;
+        vlserror("unexpected EOF.", lineStart(), p, kError, 1);
+    }
+    return found;
 }

@@ -73,3 +73,7 @@ Pos exclusive(EventBuffer& out, Pos p, const ExclusiveFrame& frame, int& consume
 // The first byte in / not in the set, crossing lines; null at the end mark.
 Pos skipTo(Pos p, std::string_view set);
 Pos skipOver(Pos p, std::string_view set);
+
+// skipTo for a terminator that must come: when the text ends first, the error
+// "unexpected EOF." points at `p`, where the search began.
+Pos skipToRequired(Pos p, std::string_view set);

@@ -1,0 +1,3 @@
+// Track assignment.
+#pragma once
+#include "header/header.h"
