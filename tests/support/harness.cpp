@@ -1,0 +1,152 @@
+#include "support/harness.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr unsigned kRunTimeoutSeconds = 60;
+constexpr std::string_view kBannerStart = "VLS to VLD(V3) compiler version 0.78,";
+
+Bytes readWhole(const std::string& path) {
+    std::error_code ignored;
+    if (!fs::is_regular_file(path, ignored)) return {};
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeWhole(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("harness: cannot write " + path);
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+    fs::path base = fs::temp_directory_path() / "vlc3-test-XXXXXX";
+    std::string pattern = base.string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("harness: mkdtemp failed");
+    root_ = pattern;
+    work_ = root_ + "/work";
+    fs::create_directory(work_);
+}
+
+TempDir::~TempDir() {
+    if (std::getenv("VLC3_KEEP_TEMP")) return;
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+}
+
+std::string TempDir::pathOf(std::string_view name) const { return work_ + "/" + std::string(name); }
+
+std::string TempDir::ioPath(std::string_view name) const { return root_ + "/" + std::string(name); }
+
+void TempDir::write(std::string_view name, std::string_view bytes) const {
+    fs::path path = pathOf(name);
+    if (path.has_parent_path()) fs::create_directories(path.parent_path());
+    writeWhole(path.string(), bytes);
+}
+
+void TempDir::makeDir(std::string_view name) const { fs::create_directories(pathOf(name)); }
+
+bool TempDir::exists(std::string_view name) const { return fs::exists(pathOf(name)); }
+
+Bytes TempDir::read(std::string_view name) const { return readWhole(pathOf(name)); }
+
+std::vector<std::string> TempDir::list() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(work_)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+RunResult runVlc3In(const TempDir& dir, const std::vector<std::string>& args, std::string_view stdinBytes,
+                    std::string_view vldName) {
+    const std::string inPath = dir.ioPath("stdin");
+    const std::string outPath = dir.ioPath("stdout");
+    const std::string errPath = dir.ioPath("stderr");
+    writeWhole(inPath, stdinBytes);
+
+    // Everything the child needs is prepared before fork: after it, only
+    // async-signal-safe calls.
+    const std::string binary = VLC3_BINARY;
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(binary.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const std::string& workDir = dir.path();
+
+    pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("harness: fork failed");
+    if (pid == 0) {
+        int in = ::open(inPath.c_str(), O_RDONLY);
+        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
+        ::close(in);
+        ::close(out);
+        ::close(err);
+        if (::chdir(workDir.c_str()) != 0) ::_exit(126);
+        // A pending alarm survives exec: a compiler stuck in a loop is killed
+        // instead of hanging the suite.
+        ::signal(SIGALRM, SIG_DFL);
+        ::alarm(kRunTimeoutSeconds);
+        ::execv(binary.c_str(), argv.data());
+        ::_exit(127);
+    }
+
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) throw std::runtime_error("harness: waitpid failed");
+    }
+
+    RunResult result;
+    if (WIFEXITED(status)) {
+        result.exitCode = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.exitCode = 128 + WTERMSIG(status);
+    }
+    result.stdoutBytes = readWhole(outPath);
+    result.stderrText = textOf(readWhole(errPath));
+    std::error_code ignored;
+    result.vldExists = fs::is_regular_file(dir.pathOf(vldName), ignored);
+    if (result.vldExists) result.vldBytes = dir.read(vldName);
+    return result;
+}
+
+RunResult compileSource(std::string_view source, const std::vector<std::string>& extraArgs,
+                        const std::vector<SourceFile>& extraFiles) {
+    TempDir dir;
+    dir.write("song.vls", source);
+    for (const SourceFile& file : extraFiles) dir.write(file.name, file.bytes);
+    std::vector<std::string> args{"song.vls"};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    return runVlc3In(dir, args);
+}
+
+bool hasBanner(const std::string& stderrText) {
+    if (stderrText.compare(0, kBannerStart.size(), kBannerStart) != 0) return false;
+    size_t first = stderrText.find('\n');
+    return first != std::string::npos && stderrText.find('\n', first + 1) != std::string::npos;
+}
+
+std::string withoutBanner(const std::string& stderrText) {
+    if (!hasBanner(stderrText)) return stderrText;
+    return stderrText.substr(stderrText.find('\n', stderrText.find('\n') + 1) + 1);
+}
+
+std::string stderrWithoutBanner(const RunResult& result) { return withoutBanner(result.stderrText); }
