@@ -2,6 +2,10 @@
 // exclusive events of the common stream. Each takes the text behind the
 // command name and returns the position behind what it consumed.
 #pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
 #include "header/header.h"
 
 // The family of each command; the dispatcher passes the one its name belongs to.
@@ -17,3 +21,12 @@ Pos gsDisplayCommand(Pos p, TrackRecords& trk, headdata& hd);                   
 Pos xgPrintCommand(Pos p, TrackRecords& trk, headdata& hd);                              // XG_PRINT
 Pos xgDisplayCommand(Pos p, TrackRecords& trk, headdata& hd);                            // XG_DISPLAY
 Pos xgEqualizerCommand(Pos p, TrackRecords& trk, headdata& hd);                          // XG_EQUALIZER
+
+// Display bitmaps: 16 rows, bit 15 the leftmost dot. GS: four blocks of 16
+// bytes holding bits 15-11, 10-6 and 5-1 of each row, then bit 0 as bit 4.
+// XG: three blocks holding bits 15-9 and 8-2, then bits 1-0 as bits 6-5.
+std::array<unsigned char, 64> packGsDisplay(const std::array<uint16_t, 16>& rows);
+std::array<unsigned char, 48> packXgDisplay(const std::array<uint16_t, 16>& rows);
+// Voice-reserve values in part order 1 to 16 into message order: part 10
+// first, then 1 to 9 and 11 on. Fewer than 10 values stay as they are.
+void orderVoiceReserve(unsigned char* values, size_t count);
