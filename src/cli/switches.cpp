@@ -47,6 +47,7 @@ constexpr const char* kTipsLines[] = {
 // '/' also begins an absolute path, so such an argument is taken as a name
 // when it holds a second '/' or names something that exists.
 bool slashArgumentIsPath(const std::string& arg) {
+    if (arg == "/") return false;  // standard input, as `-`
     if (arg.find('/', 1) != std::string::npos) return true;
     struct stat info;
     return stat(arg.c_str(), &info) == 0;

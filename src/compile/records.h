@@ -29,11 +29,12 @@ struct headdata {
     uint8_t legacy_tie = 0;
     uint8_t header_flag = 1;
     int32_t track_count = kTrackCount;
-    // Header work area used by the header commands.
-    uint8_t current_midi_out = 255;
-    uint8_t channel_string_count = 0;
-    uint8_t parameter_block[55] = {};
-    uint8_t adpcm_channel_counter = 0;
+    // Header work area, set afresh by every run of the header dispatcher.
+    uint8_t current_midi_out = 0;           // `.CURRENT_MIDI_OUT`
+    uint8_t work_bytes[2] = {255, 0};
+    uint8_t parameter_block[55] = {};       // the image `(@` and `(V` append
+    uint8_t adpcm_channel_counter = 0;      // automatic `adpcm` / `all` channels of the run
+    uint8_t common_end_bytes = 0;           // end code and pad closing the common stream
     uint8_t quantize_mode = 3;
     int16_t gate_resolution = 8;   // denominator of quantize ratios
     int32_t comment_offset = 0;    // offset of the piece's comment text in the common stream, 0 none

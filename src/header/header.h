@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "compile/records.h"
 #include "scan/line_tracking.h"
@@ -23,4 +24,7 @@ void forEachTrackOf(TrackSet set, Visit visit) {
 // (the caller stores it as 255). Errors: "SYNTAX ERROR" for a malformed number
 // or another character where the terminator should stand, "unexpected EOF."
 // when the text ends before the terminator.
-Pos getIfnoAndComment(Pos p, char terminator, int& ifno, std::string& comment);
+Pos getIfnoAndComment(Pos p, std::string_view terminators, int& ifno, std::string& comment);
+inline Pos getIfnoAndComment(Pos p, char terminator, int& ifno, std::string& comment) {
+    return getIfnoAndComment(p, std::string_view(&terminator, 1), ifno, comment);
+}

@@ -19,7 +19,7 @@ void vlserror(const char* message, Pos start, Pos pos, int level, int showLine) 
         while (!endsVisibleLine(*end)) ++end;
 
     int warningLevel = getSwitch('w');
-    if (warningLevel != 0 && (pos == g_lastPosition || warningLevel < level)) return;
+    if (level != kError && warningLevel != 0 && (pos == g_lastPosition || warningLevel < level)) return;
     g_lastPosition = pos;
 
     const LineTracking& where = lineTracking();
@@ -45,4 +45,9 @@ void vlserror(const char* message, Pos start, Pos pos, int level, int showLine) 
         std::fflush(errStream());
         throw VlcExit{1};
     }
+}
+
+void sourceError(const char* message, Pos pos) {
+    vlserror(message, lineStart(), pos, kError, 1);
+    throw VlcExit{1};  // not reached: an error always ends the run
 }

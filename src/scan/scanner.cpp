@@ -33,6 +33,18 @@ Pos skipComment(Pos p) {
     return stepLineEnd(p);
 }
 
+Pos skipWhite(Pos p) {
+    for (;;) {
+        if (*p == ' ' || *p == '\t') {
+            ++p;
+        } else if (p[0] == 0x81 && p[1] == 0x40) {
+            p += 2;
+        } else {
+            return p;
+        }
+    }
+}
+
 Pos skipBlanks(Pos p) {
     for (;;) {
         if (*p == ' ' || *p == '\t') {

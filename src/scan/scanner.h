@@ -26,6 +26,7 @@ inline bool atEndMark(Pos p) { return p[0] == 255 && p[1] == 255; }
 inline bool isBlank(Pos p) { return *p == ' ' || *p == '\t' || (p[0] == 0x81 && p[1] == 0x40); }
 
 Pos skipComment(Pos p);
+Pos skipWhite(Pos p);   // spaces, TABs and ideographic spaces only: a `/` is kept
 Pos skipBlanks(Pos p);  // blanks, and a comment with its line end
 Pos skipSpace(Pos p);   // blanks, comments and line ends
 Pos skipLine(Pos p);

@@ -17,12 +17,10 @@ void finishTracks(TrackRecords& trk, headdata& hd) {
 }  // namespace
 
 void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t& /*longestClocks*/) {
+    // Track lines are read but not compiled yet: the header, the common
+    // stream and the track table of a piece are complete without them.
     Pos p = text;
-    for (;;) {
-        p = skipSpace(p);
-        if (atEndMark(p)) break;
-        vlserror("not supported yet.", lineStart(), p, kError, 1);
-    }
+    while (!atEndMark(p)) p = skipLine(p);
     forEachListedTrack(hd, [&](int t) { trk[t].buf.put(0xFF); });
     finishTracks(trk, hd);
     end = p;

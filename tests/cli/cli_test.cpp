@@ -136,13 +136,13 @@ TEST(CommandLine, LooksUpTheSourceNameThenEachExtension) {
             if (name.ends_with("/")) {
                 dir.makeDir(name);
             } else {
-                dir.write(name, "x\n");
+                dir.write(name, "(K\n");
             }
         }
         RunResult r = runVlc3In(dir, {"song"});
         SCOPED_TRACE(c.read);
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(stderrWithoutBanner(r), c.read + "\t1: Error: not supported yet.\nx\n^\n");
+        EXPECT_EQ(stderrWithoutBanner(r), c.read + "\t1: Error: UNKNOWN MML\n(K\n  ^\n");
     }
 }
 
@@ -190,7 +190,7 @@ TEST(CommandLine, AbsoluteSourcePathWritesIntoTheCurrentDirectory) {
 TEST(CommandLine, ReplacesAnOldCompiledFileOnlyOnSuccess) {
     TempDir dir;
     dir.write("song.VLD", "old");
-    dir.write("song.vls", "x");
+    dir.write("song.vls", "(K");
     RunResult failed = runVlc3In(dir, {"song"});
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_EQ(textOf(failed.vldBytes), "old");
@@ -249,10 +249,9 @@ TEST(StandardStreams, StandardInputKeepsItsLastByte) {
         {"", 0, ""},
         {"\x1A", 0, ""},
         {"\n\n\x1A", 0, ""},
-        {"x", 1, "-\t1: Error: not supported yet.\nx\n^\n"},
-        {"  x\x1A", 1, "-\t1: Error: not supported yet.\n  x\n  ^\n"},
-        {"\x1A\x1A", 1, "-\t1: Error: not supported yet.\n\n^\n"},
-        {"\r\n\ny", 1, "-\t3: Error: not supported yet.\ny\n^\n"},
+        {"(K", 1, "-\t1: Error: UNKNOWN MML\n(K\n  ^\n"},
+        {"  (K\x1A", 1, "-\t1: Error: UNKNOWN MML\n  (K\n    ^\n"},
+        {"\r\n\n(K", 1, "-\t3: Error: UNKNOWN MML\n(K\n  ^\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(toHex(bytesOf(c.input)));
@@ -262,6 +261,16 @@ TEST(StandardStreams, StandardInputKeepsItsLastByte) {
         EXPECT_EQ(stderrWithoutBanner(r), c.message);
         EXPECT_EQ(toHex(r.stdoutBytes), c.exitCode == 0 ? kEmptyVldHex : "");
     }
+}
+
+// Only the final end-of-file mark goes: one inside the text stays in it.
+TEST(StandardStreams, StandardInputKeepsAnEndOfFileMarkInsideTheText) {
+    TempDir dir;
+    RunResult r = runVlc3In(dir, {"-", "-c"}, ".COMMENT \x1A\x1A");
+    ASSERT_EQ(r.exitCode, 0);
+    VldFile vld = readVld(r.stdoutBytes);
+    ASSERT_TRUE(vld.ok()) << vld.error;
+    EXPECT_EQ(toHex(vld.common), "40 1A 0D 0A 00 FF");
 }
 
 TEST(StandardStreams, ErrorFileReceivesEverythingFromItsSwitchOn) {
@@ -280,13 +289,13 @@ TEST(StandardStreams, ErrorFileReceivesEverythingFromItsSwitchOn) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.errFile);
         TempDir dir;
-        dir.write("song.vls", "\tx\n");
+        dir.write("song.vls", "\t(K\n");
         RunResult r = runVlc3In(dir, c.args);
         EXPECT_EQ(r.exitCode, c.exitCode);
         EXPECT_EQ(r.stderrText, c.stderrText);
         std::string errors = textOf(dir.read(c.errFile));
         EXPECT_TRUE(hasBanner(errors)) << errors;
-        EXPECT_EQ(withoutBanner(errors), "song.vls\t1: Error: not supported yet.\n\tx\n\t^\n");
+        EXPECT_EQ(withoutBanner(errors), "song.vls\t1: Error: UNKNOWN MML\n\t(K\n\t  ^\n");
     }
 
     TempDir dir;
@@ -324,19 +333,19 @@ TEST(Diagnostics, MessageSourceLineAndCaret) {
         Args args;
         std::string message;
     };
-    const std::string tabbed = "\n\n  \tx\n";
+    const std::string tabbed = "\n\n  \t(K\n";
     const Case cases[] = {
-        {"x", {}, "song.vls\t1: Error: not supported yet.\nx\n^\n"},
-        {tabbed, {}, "song.vls\t3: Error: not supported yet.\n  \tx\n  \t^\n"},
-        {tabbed, {"-l"}, "song.vls\tL3C4: Error: not supported yet.\n  \tx\n  \t^\n"},
-        {tabbed, {"-L"}, "song.vls\tL3C4: Error: not supported yet.\n  \tx\n  \t^\n"},
-        {tabbed, {"-l5"}, "song.vls\t3: Error: not supported yet.\n  \tx\n  \t^\n"},
-        {tabbed, {"-W1"}, "song.vls\t3: Error: not supported yet.\n  \tx\n  \t^\n"},
-        {tabbed, {"-W0"}, "song.vls\t3: Error: not supported yet.\n  \tx\n  \t^\n"},
-        {"\r\n\r\nab\r\ncd\r\n", {}, "song.vls\t3: Error: not supported yet.\nab\n^\n"},
-        {"x\ty / a comment\n", {}, "song.vls\t1: Error: not supported yet.\nx\ty / a comment\n^\n"},
-        {"/ c\n\t/ c\n \x81\x40 x\n", {"-l"}, "song.vls\tL3C5: Error: not supported yet.\n \x81\x40 x\n    ^\n"},
-        {"\x82\xA0\n", {}, "song.vls\t1: Error: not supported yet.\n\x82\xA0\n^\n"},
+        {"(K", {}, "song.vls\t1: Error: UNKNOWN MML\n(K\n  ^\n"},
+        {tabbed, {}, "song.vls\t3: Error: UNKNOWN MML\n  \t(K\n  \t  ^\n"},
+        {tabbed, {"-l"}, "song.vls\tL3C6: Error: UNKNOWN MML\n  \t(K\n  \t  ^\n"},
+        {tabbed, {"-L"}, "song.vls\tL3C6: Error: UNKNOWN MML\n  \t(K\n  \t  ^\n"},
+        {tabbed, {"-l5"}, "song.vls\t3: Error: UNKNOWN MML\n  \t(K\n  \t  ^\n"},
+        {tabbed, {"-W1"}, "song.vls\t3: Error: UNKNOWN MML\n  \t(K\n  \t  ^\n"},
+        {tabbed, {"-W0"}, "song.vls\t3: Error: UNKNOWN MML\n  \t(K\n  \t  ^\n"},
+        {"\r\n\r\n(K\r\ncd\r\n", {}, "song.vls\t3: Error: UNKNOWN MML\n(K\n  ^\n"},
+        {"(K\ty / a comment\n", {}, "song.vls\t1: Error: UNKNOWN MML\n(K\ty / a comment\n  ^\n"},
+        {"/ c\n\t/ c\n \x81\x40 (K\n", {"-l"}, "song.vls\tL3C7: Error: UNKNOWN MML\n \x81\x40 (K\n      ^\n"},
+        {"(\x82\xA0\n", {}, "song.vls\t1: Error: UNKNOWN MML\n(\x82\xA0\n  ^\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(toHex(bytesOf(c.source)) + " " + joined(c.args));
