@@ -64,9 +64,6 @@ Pos readMessageData(Pos p, TrackRecords& trk, const DeviceAndInterface& ids, int
     frame.closing = quoted ? std::string_view("\"\r\n") : kDataListClosing;
     int consumed = 0;
     Pos q = exclusive(out, p, frame, consumed);
-    // A text cut short by its line end: leave the line end to the caller, so
-    // that stepping over it counts the line.
-    if (quoted && (q[-1] == '\r' || q[-1] == '\n')) --q;
 
     const size_t labelLength = out.at(start + 2);
     const size_t length = out.readBE32(start + 3 + labelLength);

@@ -245,6 +245,8 @@ Pos exclusive(EventBuffer& out, Pos start, const ExclusiveFrame& frame, int& con
     }
     bool quoted = frame.opening == '"';
     if (quoted) --p;
+    LineTracking listLine = lineTracking();
+    Pos listStart = p;
 
     unsigned char first = frame.closing.empty() ? 0 : static_cast<unsigned char>(frame.closing[0]);
     while (quoted || *p != first) {
@@ -254,7 +256,11 @@ Pos exclusive(EventBuffer& out, Pos start, const ExclusiveFrame& frame, int& con
         // In the quoted form the position stays on the closing quote.
         p += (quoted && count > 1 && p[count - 1] == '"') ? count - 1 : count;
         if (*p == '/') p = skipComment(p);
-        if (atEndMark(p)) vlserror("unexpected EOF.", lineStart(), p, kError, 1);
+        if (atEndMark(p)) {
+            // Name the line where the list began, not the end of the text.
+            lineTracking() = listLine;
+            sourceError("unexpected EOF.", listStart);
+        }
         if (!inSet(*p, frame.closing)) vlserror("illegal partition character.", lineStart(), p, kError, 1);
         if (*p == ',') ++p;
         if (quoted || p == itemStart) break;
@@ -275,6 +281,9 @@ Pos exclusive(EventBuffer& out, Pos start, const ExclusiveFrame& frame, int& con
     if (frame.f0f7) out.put(0xF7);
 
     consumed = static_cast<int>(p - start) + 1;
+    // A list closed by a line end: the caller steps over it, so the line
+    // count moves on here (a CR LF pair moves on at its LF).
+    if (*p == '\n' || (*p == '\r' && p[1] != '\n')) lineStep(p + 1);
     return start + consumed;
 }
 

@@ -1,27 +1,291 @@
 // The track loop: track lines, command by command, over the current track set.
+#include <algorithm>
+
+#include "cli/switches.h"
+#include "commands/sequences.h"
 #include "compile/compile.h"
+#include "header/assign.h"
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
+#include "track/notes.h"
+#include "track/simple_commands.h"
+#include "track/track_compile.h"
+#include "track/velocity.h"
 
 namespace {
 
-// Every listed track ends with 0xFF, padded with 0xFF to a multiple of 4.
-void finishTracks(TrackRecords& trk, headdata& hd) {
-    forEachListedTrack(hd, [&](int t) {
-        EventBuffer& buf = trk[t].buf;
-        while (buf.size() % 4) buf.put(0xFF);
-        trk[t].length = static_cast<int32_t>(buf.size());
+// The track that receives a track's events: the end of its redirect chain.
+int redirectedTrack(const TrackRecords& trk, int t) {
+    for (int steps = 0; steps < kTrackCount && trk[t].redirect >= 0 && trk[t].redirect < kTrackCount; ++steps)
+        t = trk[t].redirect;
+    return t;
+}
+
+bool inTarget(const TrackCompile& tc, int t) {
+    return std::find(tc.target.begin(), tc.target.end() - 1, static_cast<uint8_t>(t)) != tc.target.end() - 1;
+}
+
+// Adds a track to the set once: a track named again (directly or through a
+// redirect) would receive every event twice.
+void addToTarget(TrackCompile& tc, int t) {
+    if (inTarget(tc, t)) return;
+    tc.target.back() = static_cast<uint8_t>(t);
+    tc.target.push_back(255);
+}
+
+Pos expectSeparator(Pos p, std::string_view separators) {
+    p = skipBlanks(p);
+    if (atEndMark(p)) sourceError("unexpected EOF.", p);
+    if (separators.find(static_cast<char>(*p)) == std::string_view::npos)
+        sourceError("illegal partition character.", p);
+    return p;
+}
+
+// `(t1,2)` (form 1) or `.track 1,2 {` (form 0): the tracks the following
+// lines write to. Tracks 1 to 15 that are not assigned yet are assigned to
+// the MIDI channel of their number.
+Pos selectTracks(Pos p, TrackCompile& tc, int form) {
+    if (tc.hd.block_open) sourceError("'}' is not closed.", p);
+    tc.hd.block_open = form == 0 ? 1 : 0;
+    char closing = form == 0 ? '{' : ')';
+    std::string_view separators = form == 0 ? ",{" : ",)";
+    tc.target.assign(1, 255);
+    for (bool first = true;; first = false) {
+        int32_t n = 0;
+        int status = 0;
+        p = getNumber(p, n, status);
+        if (status == kNumberRead) {
+            if (n <= 0) sourceError("illegal track number is specified.", p);
+            if (!trackIsListed(tc.hd, n)) {
+                if (n > 15) {
+                    std::string message = "track " + std::to_string(n) + " is not assigned.";
+                    sourceError(message.c_str(), p);
+                }
+                allocateTrack(tc.trk, tc.hd, n, n - 1, 0x8000);
+                std::string message = "track " + std::to_string(n) + " is not assigned; (AMIDI" + std::to_string(n) +
+                                      "," + std::to_string(n) + ") is made up.";
+                vlserror(message.c_str(), lineStart(), p, 3, 1);
+            }
+            addToTarget(tc, redirectedTrack(tc.trk, n));
+        } else if (first && *skipBlanks(p) == closing) {
+            sourceError("no track number is assigned.", p);
+        } else if (status == kNumberMalformed) {
+            sourceError("illegal partition character.", p);
+        }
+        p = expectSeparator(p, separators);
+        if (*p++ == closing) return p;
+    }
+}
+
+// `(p n, ...)`: the tracks that keep their events when sub-tracks were made.
+Pos partitionList(Pos p, TrackCompile& tc, bool& seen) {
+    if (tc.hd.block_open) sourceError("'}' is not closed.", p);
+    seen = true;
+    for (bool first = true;; first = false) {
+        int32_t n = 0;
+        int status = 0;
+        p = getNumber(p, n, status);
+        if (first) {
+            if (status != kNumberRead && *skipBlanks(p) == ')') return skipBlanks(p) + 1;
+            forEachListedTrack(tc.hd, [&](int t) { tc.trk[t].partition_mark = 0; });
+            if (status != kNumberRead) n = tc.hd.track_list[0];
+        }
+        if (status == kNumberRead || first) {
+            if (!trackIsListed(tc.hd, n)) {
+                std::string message = "trk " + std::to_string(n) + " is not assigned.";
+                sourceError(message.c_str(), p);
+            }
+            int t = n;
+            tc.trk[t].partition_mark = 1;
+            for (int steps = 0; steps < kTrackCount && tc.trk[t].redirect >= 0 && tc.trk[t].redirect < kTrackCount; ++steps) {
+                t = tc.trk[t].redirect;
+                tc.trk[t].partition_mark = 1;
+            }
+        }
+        p = expectSeparator(p, ",)");
+        if (*p++ == ')') break;
+    }
+    if (tc.hd.subtracks_made) {
+        setSwitch('z', 3);
+        forEachListedTrack(tc.hd, [&](int t) {
+            if (!tc.trk[t].partition_mark) {
+                tc.trk[t].buf.truncate(0);
+                tc.trk[t].buf.put(0xFF);
+            }
+        });
+    }
+    return p;
+}
+
+// Whether the text at p (behind a `(`) continues with the letter.
+bool formLetterIs(Pos p, char upper) {
+    unsigned char c = *skipBlanks(p);
+    return c == static_cast<unsigned char>(upper) || c == static_cast<unsigned char>(upper + ('a' - 'A'));
+}
+
+bool quoteIsSwitch(Pos p) {
+    LineTracking saved = lineTracking();
+    int32_t value = 0;
+    int status = 0;
+    getNumber(p, value, status);
+    lineTracking() = saved;
+    return status == kNumberRead;
+}
+
+// Hands a command that the track lines do not handle to the header commands,
+// which run until the next track selection.
+Pos headerInTrackMode(Pos p, TrackCompile& tc) {
+    Pos rest = nullptr;
+    compileHeader(tc.trk, p, rest, tc.hd, 1);
+    return rest;
+}
+
+void reportOpenConstruct(const char* format, int track, Pos end, int level) {
+    char message[128];
+    std::snprintf(message, sizeof message, format, track);
+    vlserror(message, lineStart(), end, level, 0);
+    forgetLastPosition();
+}
+
+// Every listed track: length, padding to a multiple of 4 with 0xFF, the
+// longest played length, and what was left open.
+void finishTracks(TrackCompile& tc, Pos end, int32_t& longestClocks) {
+    forEachListedTrack(tc.hd, [&](int t) {
+        trkdata& track = tc.trk[t];
+        trkinf& info = tc.inf[t];
+        longestClocks = std::max(longestClocks, info.total_clocks);
+        while (track.buf.size() % 4) track.buf.put(0xFF);
+        track.length = static_cast<int32_t>(track.buf.size());
+        info.c.clear();
+        if (info.tuplet_depth != 0) reportOpenConstruct("`}' is not closed in track %d.", t, end, kError);
+        if (!info.l.empty()) {
+            if (info.l.back().ending >= 0) reportOpenConstruct(":| is not closed in track %d.", t, end, 3);
+            info.l.clear();
+        }
+        if (!info.d.empty() && info.d.back().words[5])
+            reportOpenConstruct("[do]\x81\x60[loop] is not closed in track %d.", t, end, 3);
+        if (!info.s.empty()) {
+            reportOpenConstruct("`}}' is not closed in track %d.", t, end, 4);
+            info.s.clear();
+        }
+        releaseTrkInf(info, t);
     });
+}
+
+void growTargetBuffers(TrackCompile& tc) {
+    for (size_t i = 0; i + 1 < tc.target.size(); ++i) {
+        char tag[32];
+        std::snprintf(tag, sizeof tag, "trkdata[%d].vldbuf", tc.target[i]);
+        tc.trk[tc.target[i]].buf.growBetweenCommands(tag);
+    }
+}
+
+// One command, from its first character c.
+Pos compileCommand(Pos c, TrackCompile& tc, bool& partitionSeen) {
+    Pos p = c + 1;
+    switch (*c) {
+        case '"':
+            if (quoteIsSwitch(p)) return switchCommand(p, tc);
+            notSupportedYet(c);
+        case '\'':
+            notSupportedYet(c);
+        case '(':
+            switch (*skipBlanks(p)) {
+                case '<': case '>': case 'A': case 'B': case 'C': case 'D': case 'E': case 'F': case 'G':
+                case 'a': case 'b': case 'c': case 'd': case 'e': case 'f': case 'g': case 'O': case 'o':
+                    notSupportedYet(c);
+            }
+            if (formLetterIs(p, 'P')) return partitionList(skipBlanks(p) + 1, tc, partitionSeen);
+            if (formLetterIs(p, 'T')) return selectTracks(skipBlanks(p) + 1, tc, 1);
+            return headerInTrackMode(c, tc);
+        case '.':
+            if (matchKeyword(p, "track") == 0) return selectTracks(p + 5, tc, 0);
+            return headerInTrackMode(c, tc);
+        case ':': case '|':
+            notSupportedYet(c);
+        case ';': return insertBytesCommand(p, tc);
+        case '<': case '>': case 'O': case 'o': return octaveCommand(tc, c);
+        case '=': return switchMaskCommand(p, tc);
+        case '?': return workAreaCommand(p, tc);
+        case '@': notSupportedYet(c);
+        case 'A': case 'B': case 'C': case 'D': case 'E': case 'F': case 'G':
+        case 'a': case 'b': case 'c': case 'd': case 'e': case 'f': case 'g':
+            return noteCommand(tc, c);
+        case 'H': case 'h': return hCommand(p, tc);
+        case 'K': case 'k': return keyTransposeCommand(p, tc);
+        case 'L': case 'l': return lengthCommand(p, tc);
+        case 'M': case 'm': return mCommand(p, tc);
+        case 'N': case 'n': return channelChangeCommand(p, tc);
+        case 'Q': case 'q': return quantizeListCommand(p, tc, tc.hd.quantize_mode);
+        case 'R': case 'r': return restCommand(p, tc);
+        case 'S': case 's': return sCommand(p, tc);
+        case 'U': case 'u': return uCommand(p, tc);
+        case 'Z': case 'z': return velocityListCommand(p, tc);
+        case 'I': case 'i': case 'J': case 'j': case 'P': case 'p': case 'T': case 't': case 'V': case 'v':
+        case 'W': case 'w': case 'X': case 'x': case 'Y': case 'y': case '`': case '[':
+            notSupportedYet(c);
+        case '\\': return fadeCommand(p, tc);
+        case ']': return parentTrackCommand(p, tc);
+        case '_': case '~': return velocityStepCommand(p, tc, static_cast<char>(*c));
+        case '{':
+            notSupportedYet(c);
+        case '}':
+            // Without a tuplet, `}` closes a `.track ... {` block.
+            if (tc.hd.block_open) {
+                tc.hd.block_open = 0;
+                return p;
+            }
+            notSupportedYet(c);
+        default:
+            return headerInTrackMode(c, tc);
+    }
 }
 
 }  // namespace
 
-void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t& /*longestClocks*/) {
-    // Track lines are read but not compiled yet: the header, the common
-    // stream and the track table of a piece are complete without them.
-    Pos p = text;
-    while (!atEndMark(p)) p = skipLine(p);
+void notSupportedYet(Pos p) { sourceError("not supported yet.", p + 1); }
+
+Pos getNumberInRange(Pos p, int32_t& value, int minimum, int maximum, const char* rangeMessage,
+                     const char* missingMessage) {
+    LineTracking before = lineTracking();
+    Pos start = skipSpace(p);
+    int status = 0;
+    Pos end = getNumber(start, value, status);
+    if (status != kNumberRead) {
+        // Point at the command, not at whatever the search for a number reached.
+        lineTracking() = before;
+        sourceError(missingMessage, p);
+    }
+    if (minimum != maximum && (value < minimum || value > maximum)) sourceError(rangeMessage, start);
+    return end;
+}
+
+void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t& longestClocks) {
+    TrackInfos inf(kTrackCount);
+    for (int t = 1; t < kTrackCount; ++t) {
+        initTrkInf(inf[t], hd);
+        initTrkInf2(inf[t], t);
+    }
+    TrackCompile tc{trk, hd, inf, {255}, lineTracking()};
+
+    Pos p = skipSpace(text);
+    bool startsWithSelection = matchKeyword(p, ".track") == 0 || (*p == '(' && formLetterIs(p + 1, 'T'));
+    if (!startsWithSelection) {
+        tc.target = {1, 255};
+        hd.block_open = 0;
+    }
+
+    bool partitionSeen = false;
+    for (;;) {
+        p = skipSpace(p);
+        if (atEndMark(p)) break;
+        tc.command_line = lineTracking();
+        p = compileCommand(p, tc, partitionSeen);
+        growTargetBuffers(tc);
+    }
+
     forEachListedTrack(hd, [&](int t) { trk[t].buf.put(0xFF); });
-    finishTracks(trk, hd);
     end = p;
+    if (!partitionSeen && hd.subtracks_made) setSwitch('z', 3);
+    finishTracks(tc, p, longestClocks);
 }

@@ -33,7 +33,7 @@ TEST(HeaderCommands, WriteTheCommonStream) {
         {".INCLUDE other.vls\n", ""},
         {".LENGTH_MODE whatever 123\n", ""},
         {".tempo 150 .initialize 1 .Initialize 2\n", "00 01 00 02 FF FF"},
-        {".XYZ\n", ""},
+        {".CDE\n", ""},
     };
     for (const auto& c : cases) {
         VldFile vld = compileHeaderOf(c.source);
@@ -126,7 +126,7 @@ TEST(HeaderCommands, AssignTrackOneAtTheFirstMmlCharacter) {
     const std::pair<const char*, std::string> cases[] = {
         {"cdef\n", "255 8000 0000"},
         {".TEMPO 100 cdef\n", "255 8000 0000"},
-        {".XYZ\n", "255 8000 0000"},  // the X behind the dot starts the MML
+        {".CDE\n", "255 8000 0000"},  // the C behind the dot starts the MML
         {".MIDI_DUMP 5\n", "255 8000 0000"},
         {".ASSIGN 1 {midi3}\ncdef\n", "0 FFFF 0002"},  // an assigned track 1 stays as it is
         {".TEMPO 100\n", ""},
@@ -143,11 +143,15 @@ TEST(HeaderCommands, AssignTrackOneAtTheFirstMmlCharacter) {
     }
 }
 
+// The header ends at a track selection; a header command in the track lines
+// adds its events to the common stream before the end code.
 TEST(HeaderCommands, EndTheHeaderAtATrackSelection) {
     VldFile vld = compileHeaderOf(".INITIALIZE 1\n(T1) .INITIALIZE 2\n");
-    EXPECT_EQ(toHex(vld.common), "00 01 FF FF");
-    vld = compileHeaderOf(".INITIALIZE 1 .TRACK_FADER 3\n.INITIALIZE 2\n");
-    EXPECT_EQ(toHex(vld.common), "00 01 FF FF");
+    EXPECT_EQ(toHex(vld.common), "00 01 00 02 FF FF");
+    vld = compileHeaderOf(".INITIALIZE 1\n.TRACK 1 { c }\n.INITIALIZE 3\n");
+    EXPECT_EQ(toHex(vld.common), "00 01 00 03 FF FF");
+    // `.TRACK_FADER` is `.TRACK` followed by `_FADER`.
+    expectError(".INITIALIZE 1 .TRACK_FADER 3", "song.vls\t1: Error: illegal partition character.");
 }
 
 // A header command in a track line re-enters the header dispatcher, which

@@ -221,7 +221,7 @@ TEST(Exclusive, ReportsAMissingOpeningABadSeparatorAndAnOpenList) {
     const std::pair<const char*, const char*> cases[] = {
         {"  1 2", "song.vls\t1: Error: unexpected EOF.\n  1 2\n^\n"},
         {"{1;2}", "song.vls\t1: Error: illegal partition character.\n{1;2}\n  ^\n"},
-        {"{1,2\n", "song.vls\t2: Error: unexpected EOF.\n\n^\n"},
+        {"{1,2\n", "song.vls\t1: Error: unexpected EOF.\n{1,2\n ^\n"},
     };
     for (const auto& [source, message] : cases) {
         ScanText text(source);

@@ -1,0 +1,300 @@
+// Notes, rests, lengths, octaves and ties.
+#include "track/notes.h"
+
+#include <algorithm>
+#include <string>
+
+#include "scan/diagnostics.h"
+#include "scan/scanner.h"
+#include "track/velocity.h"
+
+namespace {
+
+constexpr int kTieGate = 0x8000;      // gate of a note tied to the next
+constexpr int kChordHoldGate = 0xFFFF; // gate of a note held into the next chord
+
+// Pitch classes of the letters a to g.
+constexpr int kPitchClass[7] = {9, 11, 0, 2, 4, 5, 7};
+
+// What a note or rest read from its text.
+struct NoteText {
+    int step = 0;
+    int gate = 0;
+    bool gateGiven = false;
+    bool tieLength = false;  // a tie carried its own length
+    int velocityValue = 0;
+    int velocityKind = kValueOmitted;
+};
+
+// `^` ties: their lengths add to the step.
+Pos parseTies(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
+    while (*p == '^') {
+        uint16_t length = 0;
+        int kind = 0;
+        p = getLength(p + 1, length, info.default_length, kind, hd);
+        note.step += length;
+        if (kind != kLengthDefault) note.tieLength = true;
+        p = skipBlanks(p);
+    }
+    return p;
+}
+
+// `,length`: the gate; without it the gate comes from the quantize setting.
+Pos parseGate(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
+    Pos q = skipWhite(p);
+    if (*q != ',') return p;
+    uint16_t length = 0;
+    int kind = 0;
+    Pos end = getLength(q + 1, length, 0, kind, hd);
+    if (kind != kLengthDefault) {
+        note.gate = length;
+        note.gateGiven = true;
+    }
+    (void)info;
+    return end;
+}
+
+// `,velocity`: a number, relative when signed.
+Pos parseVelocity(Pos p, NoteText& note) {
+    Pos q = skipWhite(p);
+    if (*q != ',') return p;
+    q = skipBlanks(q + 1);
+    bool sign = *q == '+' || *q == '-';
+    int32_t value = 0;
+    int status = 0;
+    q = getNumber(q, value, status);
+    if (status == kNumberRead) {
+        note.velocityValue = value;
+        note.velocityKind = sign ? kValueRelative : kValuePlain;
+    }
+    return q;
+}
+
+// The note number of the letter at p and its accidentals.
+Pos readNoteNumber(Pos p, const trkinf& info, int& note) {
+    unsigned char letter = *p++;
+    int pitchClass = kPitchClass[(letter | 0x20) - 'a'];
+    int sharps = 0, flats = 0, naturals = 0;
+    for (;;) {
+        Pos q = skipWhite(p);
+        if (*q == '#' || *q == '+') {
+            ++sharps;
+        } else if (*q == '-') {
+            ++flats;
+        } else if (*q == '!') {
+            ++naturals;
+        } else {
+            break;
+        }
+        p = q + 1;
+        if (naturals >= 2) sourceError("too many natural(!).", p);
+        if (naturals && (sharps || flats)) sourceError("natural(!) must be on just after note.", p);
+    }
+    note = pitchClass + sharps - flats + (naturals ? 0 : info.key_signature[pitchClass]) + 12 * info.octave + 12;
+    if (note < 0 || note > 127) {
+        // Written as one byte, such a note would read as an event code.
+        std::string message = "note number " + std::to_string(note) + " is out of range(0 - 127).";
+        sourceError(message.c_str(), p);
+    }
+    return p;
+}
+
+// Reads, once more, what may follow a note after its ties and echo: further
+// ties, a gate, a velocity (read but not used) and `&`.
+Pos finishNote(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
+    // Only a tie read here with its own length overrides a gate given here.
+    note.tieLength = false;
+    p = parseTies(skipBlanks(p), note, info, hd);
+    p = parseGate(p, note, info, hd);
+    NoteText ignored;
+    p = parseVelocity(p, ignored);
+    Pos q = skipBlanks(p);
+    if (*q == '&') {
+        note.gate = kTieGate;
+        p = q + 1;
+    }
+    if ((!note.gateGiven && note.gate != kTieGate) || note.tieLength) note.gate = gateFromQuantize(info, note.step);
+    return p;
+}
+
+void putVelocityByte(Pos p, EventBuffer& buf, const trkinf& info, int mode, int velocity) {
+    if (mode == kVelocityNone) {
+        buf.put(0x80);
+    } else if (mode > 0) {
+        if (velocity < -63 || velocity > 63) sourceError("relative velocity must be in from -63 to 63.", p);
+        buf.put(static_cast<unsigned>(0xC0 + velocity));
+    } else {
+        buf.put(static_cast<unsigned>(std::clamp(velocity + info.velocity_offset, 0, 127)));
+    }
+}
+
+void updateTieList(trkinf& info, int note, size_t stepOffset, int gate) {
+    if (gate == kChordHoldGate) {
+        info.c.push_back(TieNode{static_cast<int32_t>(stepOffset), gate, static_cast<uint8_t>(note), 0, 0});
+    } else {
+        info.c.clear();
+    }
+}
+
+}  // namespace
+
+int gateFromQuantize(const trkinf& info, int step) {
+    SequenceItem item = info.quantize_index < info.quantize.size() ? info.quantize[info.quantize_index] : SequenceItem{8};
+    int q = item.value;
+    if (item.kind == kValueRelative) return (q < 0 || q < step) ? step - q : step;
+    if (item.kind == kValueClocks) return step >= q ? q : step;
+    int resolution = info.gate_resolution != 0 ? info.gate_resolution : 8;
+    int gate = (step * q / resolution) & 0xFFFF;
+    if (gate == 0 && step != 0) gate = 1;
+    return gate;
+}
+
+void addClocks(trkinf& info, int step) {
+    if (info.tuplet_depth == 0) info.total_clocks += step;
+}
+
+Pos changeOctave(Pos p, trkinf& info) {
+    static constexpr const char* kRange = "octave parameter is out of range(-1 - 9).";
+    for (;;) {
+        if (*p == '<') {
+            ++info.octave;
+            ++p;
+        } else if (*p == '>') {
+            --info.octave;
+            ++p;
+        } else if (*p == 'o' || *p == 'O') {
+            int32_t octave = 0;
+            p = getNumberInRange(p + 1, octave, -1, 9, kRange, "'o'(octave set) must be followed to its parameter.");
+            info.octave = static_cast<int8_t>(octave);
+        } else {
+            return p;
+        }
+        if (info.octave < -1 || info.octave > 9) sourceError(kRange, p);
+    }
+}
+
+void writeNoteEvent(Pos p, TrackCompile& tc, int track, int note, int step, int gate, int velocityMode,
+                    int nodeKind, int velocity) {
+    EventBuffer& buf = tc.trk[track].buf;
+    trkinf& info = tc.inf[track];
+    bool rest = note == 0x80;
+    if (step == 0 && gate == 0 && !rest) {
+        buf.put(0xB2);
+        buf.put(static_cast<unsigned>(note));
+        putVelocityByte(p, buf, info, velocityMode, velocity);
+        return;
+    }
+    buf.put(static_cast<unsigned>(note));
+    if (info.tuplet_depth != 0) {
+        // Inside a tuplet the step and gate take fixed words, rewritten
+        // compactly when the tuplet closes.
+        SequenceItem q = info.quantize_index < info.quantize.size() ? info.quantize[info.quantize_index] : SequenceItem{};
+        info.r.push_back(TupletNode{static_cast<int32_t>(buf.size()), q.value, q.kind, static_cast<uint8_t>(nodeKind)});
+        ++info.tuplet_depth;
+        buf.putBE16(static_cast<uint32_t>(step));
+        buf.putBE16(static_cast<uint32_t>(gate));
+    } else {
+        buf.putDuration(static_cast<uint32_t>(step));
+        buf.putDuration(static_cast<uint32_t>(gate));
+    }
+    if (!rest) putVelocityByte(p, buf, info, velocityMode, velocity);
+    if (velocityMode != kVelocityNone) info.velocity_written = 1;
+}
+
+Pos noteCommand(TrackCompile& tc, Pos letter) {
+    bool warned = false;
+    Pos end = forEachTarget(tc, letter, [&](int t, Pos p) {
+        trkinf& info = tc.inf[t];
+        const headdata& hd = tc.hd;
+        int octaveBefore = info.octave;
+        int number = 0;
+        NoteText note;
+        p = readNoteNumber(p, info, number);
+        p = changeOctave(p, info);
+        uint16_t length = 0;
+        int kind = 0;
+        p = getLength(p, length, info.default_length, kind, hd);
+        note.step = length;
+        p = changeOctave(p, info);
+        p = parseGate(p, note, info, hd);
+        p = changeOctave(p, info);
+        p = parseVelocity(p, note);
+        int mode = 0;
+        int velocity = noteVelocity(tc, t, note.velocityValue, note.velocityKind, mode, note.step);
+
+        p = parseTies(skipBlanks(p), note, info, hd);
+        if (!note.gateGiven) note.gate = gateFromQuantize(info, note.step);
+        Pos q = skipBlanks(p);
+        if (*q == '&') {
+            note.gate = kTieGate;
+            p = q + 1;
+        }
+
+        if (info.echo_count != 1) {
+            // Echo: pieces of the echo length first, each with the velocity
+            // moved on by the echo step.
+            if (mode == kVelocityNone) {
+                mode = kVelocityRelative;
+                velocity = info.echo_velocity_step;
+            }
+            int count = info.echo_count;
+            int piece = info.echo_length;
+            while ((count > 1 || (count == 0 && note.step > piece)) && piece > 0) {
+                writeNoteEvent(p, tc, t, number, piece, piece, mode, 0, velocity);
+                note.step = std::max(0, note.step - piece);
+                note.gate = note.gate > piece ? note.gate - piece : 0;
+                velocity += info.echo_velocity_step;
+                if (count != 0) --count;
+            }
+        }
+
+        p = finishNote(p, note, info, hd);
+        size_t stepOffset = tc.trk[t].buf.size() + 1;
+        writeNoteEvent(p, tc, t, number, note.step, note.gate, mode, 0, velocity);
+        advanceQuantizeIndex(info);
+        if (note.gate == kTieGate && info.octave != octaveBefore && note.step != 1 && !warned) {
+            warned = true;
+            vlserror("There is octave switch(es) between NOTE and TIE.", lineStart(), p, 3, 1);
+        }
+        addClocks(info, note.step);
+        if (info.velocity_sequence_enable) advanceVelocityIndex(info);
+        updateTieList(info, number, stepOffset, note.gate);
+        return p;
+    });
+    forEachTrackOf(tc.set(), [&](int t) { tc.inf[t].note_written = 1; });
+    return end;
+}
+
+Pos restCommand(Pos p, TrackCompile& tc) {
+    return forEachTarget(tc, p, [&](int t, Pos q) {
+        trkinf& info = tc.inf[t];
+        NoteText note;
+        uint16_t length = 0;
+        int kind = 0;
+        q = getLength(q, length, info.default_length, kind, tc.hd);
+        note.step = length;
+        q = parseGate(q, note, info, tc.hd);
+        NoteText ignored;
+        q = parseVelocity(q, ignored);
+        q = finishNote(q, note, info, tc.hd);
+        writeNoteEvent(q, tc, t, 0x80, note.step, note.gate, kVelocityNone, 0, 0);
+        addClocks(info, note.step);
+        if (note.gate != kChordHoldGate) info.c.clear();
+        return q;
+    });
+}
+
+Pos lengthCommand(Pos p, TrackCompile& tc) {
+    return forEachTarget(tc, p, [&](int t, Pos q) {
+        trkinf& info = tc.inf[t];
+        uint16_t length = 0;
+        int kind = 0;
+        q = getLength(q, length, info.default_length, kind, tc.hd);
+        info.default_length = length;
+        return q;
+    });
+}
+
+Pos octaveCommand(TrackCompile& tc, Pos p) {
+    return forEachTarget(tc, p, [&](int t, Pos q) { return changeOctave(q, tc.inf[t]); });
+}

@@ -1,0 +1,46 @@
+// What every track-line command works on: the track records, the header, the
+// MML state of each track and the current track set.
+#pragma once
+#include <vector>
+
+#include "compile/records.h"
+#include "header/header.h"
+#include "scan/line_tracking.h"
+#include "track/trkinf.h"
+
+struct TrackCompile {
+    TrackRecords& trk;
+    headdata& hd;
+    TrackInfos& inf;
+    // The current track set: track numbers ended by 255. Each track appears
+    // once, so the set never holds more than the 80 tracks.
+    std::vector<uint8_t> target;
+    // The line tracking of the command being compiled, restored before each
+    // track of the set parses the command again.
+    LineTracking command_line;
+
+    TrackSet set() const { return target.data(); }
+};
+
+// Compiles a command once for each track of the set: every track parses the
+// same text from `p` with the line tracking restored, so per-track state
+// applies and every message points at the command. `compileOne(track, p)`
+// returns the position behind the command; the position of the last track
+// is returned.
+template <typename CompileOne>
+Pos forEachTarget(TrackCompile& tc, Pos p, CompileOne compileOne) {
+    Pos end = p;
+    for (size_t i = 0; i < tc.target.size() && !(tc.target[i] & 0x80); ++i) {
+        lineTracking() = tc.command_line;
+        end = compileOne(int{tc.target[i]}, p);
+    }
+    return end;
+}
+
+// A command of a family that is not compiled yet stops the run.
+[[noreturn]] void notSupportedYet(Pos p);
+
+// Reads a number that must lie in minimum..maximum (any number when they are
+// equal); the messages are errors reported where the number was to start.
+Pos getNumberInRange(Pos p, int32_t& value, int minimum, int maximum, const char* rangeMessage,
+                     const char* missingMessage);
