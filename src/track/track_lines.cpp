@@ -2,14 +2,19 @@
 #include <algorithm>
 
 #include "cli/switches.h"
+#include "commands/at_commands.h"
+#include "commands/bracket_commands.h"
 #include "commands/sequences.h"
 #include "compile/compile.h"
 #include "header/assign.h"
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
+#include "track/chords.h"
 #include "track/notes.h"
+#include "track/repeats.h"
 #include "track/simple_commands.h"
 #include "track/track_compile.h"
+#include "track/tuplets.h"
 #include "track/velocity.h"
 
 namespace {
@@ -180,20 +185,35 @@ void growTargetBuffers(TrackCompile& tc) {
     }
 }
 
+// Marks the tracks of the set as having received a note.
+void markNoteWritten(TrackCompile& tc) {
+    forEachTrackOf(tc.set(), [&](int t) { tc.inf[t].note_written = 1; });
+}
+
 // One command, from its first character c.
 Pos compileCommand(Pos c, TrackCompile& tc, bool& partitionSeen) {
     Pos p = c + 1;
     switch (*c) {
-        case '"':
+        case '"': {
             if (quoteIsSwitch(p)) return switchCommand(p, tc);
-            notSupportedYet(c);
-        case '\'':
-            notSupportedYet(c);
+            Pos end = chordCommand(p, tc, '"');
+            vlserror("\"..\" can use only for vlc2.", lineStart(), end, 4, 1);
+            markNoteWritten(tc);
+            return end;
+        }
+        case '\'': {
+            Pos end = chordCommand(p, tc, '\'');
+            markNoteWritten(tc);
+            return end;
+        }
         case '(':
             switch (*skipBlanks(p)) {
                 case '<': case '>': case 'A': case 'B': case 'C': case 'D': case 'E': case 'F': case 'G':
-                case 'a': case 'b': case 'c': case 'd': case 'e': case 'f': case 'g': case 'O': case 'o':
-                    notSupportedYet(c);
+                case 'a': case 'b': case 'c': case 'd': case 'e': case 'f': case 'g': case 'O': case 'o': {
+                    Pos end = portamentoCommand(p, tc, 0x84, ')');
+                    markNoteWritten(tc);
+                    return end;
+                }
             }
             if (formLetterIs(p, 'P')) return partitionList(skipBlanks(p) + 1, tc, partitionSeen);
             if (formLetterIs(p, 'T')) return selectTracks(skipBlanks(p) + 1, tc, 1);
@@ -201,13 +221,12 @@ Pos compileCommand(Pos c, TrackCompile& tc, bool& partitionSeen) {
         case '.':
             if (matchKeyword(p, "track") == 0) return selectTracks(p + 5, tc, 0);
             return headerInTrackMode(c, tc);
-        case ':': case '|':
-            notSupportedYet(c);
+        case ':': case '|': return repeatCommand(c, tc);
         case ';': return insertBytesCommand(p, tc);
         case '<': case '>': case 'O': case 'o': return octaveCommand(tc, c);
         case '=': return switchMaskCommand(p, tc);
         case '?': return workAreaCommand(p, tc);
-        case '@': notSupportedYet(c);
+        case '@': return atCommand(p, tc);
         case 'A': case 'B': case 'C': case 'D': case 'E': case 'F': case 'G':
         case 'a': case 'b': case 'c': case 'd': case 'e': case 'f': case 'g':
             return noteCommand(tc, c);
@@ -222,20 +241,14 @@ Pos compileCommand(Pos c, TrackCompile& tc, bool& partitionSeen) {
         case 'U': case 'u': return uCommand(p, tc);
         case 'Z': case 'z': return velocityListCommand(p, tc);
         case 'I': case 'i': case 'J': case 'j': case 'P': case 'p': case 'T': case 't': case 'V': case 'v':
-        case 'W': case 'w': case 'X': case 'x': case 'Y': case 'y': case '`': case '[':
-            notSupportedYet(c);
+        case 'W': case 'w': case 'X': case 'x': case 'Y': case 'y': case '`':
+            return sharedLetterCommand(c, tc);
+        case '[': return bracketCommand(p, tc);
         case '\\': return fadeCommand(p, tc);
         case ']': return parentTrackCommand(p, tc);
         case '_': case '~': return velocityStepCommand(p, tc, static_cast<char>(*c));
-        case '{':
-            notSupportedYet(c);
-        case '}':
-            // Without a tuplet, `}` closes a `.track ... {` block.
-            if (tc.hd.block_open) {
-                tc.hd.block_open = 0;
-                return p;
-            }
-            notSupportedYet(c);
+        case '{': return openTuplet(p, tc);
+        case '}': return closeTuplet(p, tc);
         default:
             return headerInTrackMode(c, tc);
     }
