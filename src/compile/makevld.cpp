@@ -5,7 +5,7 @@
 
 TrackRecords makevld(SourceText&& source, const std::string& sourceName, headdata& hd, int32_t& longestClocks) {
     LineFileChain files;
-    files.push_back(LINEFILEDATA{sourceName});
+    files.push_back(LINEFILEDATA{sourceName, nullptr, {}});
     hd.track_count = kTrackCount;
 
     LineBuffer lines = v3macro(std::move(source), std::move(files));

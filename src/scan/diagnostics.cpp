@@ -23,7 +23,7 @@ void vlserror(const char* message, Pos start, Pos pos, int level, int showLine) 
     g_lastPosition = pos;
 
     const LineTracking& where = lineTracking();
-    const char* file = where.current ? where.current->file_name->c_str() : sourceName().c_str();
+    const char* file = where.current ? where.current->file->file_name.c_str() : sourceName().c_str();
     int line = where.current ? where.current->line_number : where.line_number;
     const char* prefix = level != kError ? "Warning: " : "Error: ";
     if (getSwitch('l') == -2) {

@@ -158,7 +158,15 @@ Pos getLength(Pos p, uint16_t& length, int defaultLength, int& kind, const headd
     int32_t n = 0;
     int status = 0;
     int32_t clocks = 0;
+    Pos start = p;
+    LineTracking before = lineTracking();
     p = getNumber(p, n, status);
+    if (status == kNumberOmitted && lineTracking().line_start != before.line_start) {
+        // No length, and the search for one reached another line: a `.` or
+        // `*` there begins the next command, not this length's dots.
+        p = start;
+        lineTracking() = before;
+    }
     if (status == kNumberRead) {
         clocks = n != 0 ? hd.whole_note_clocks / n : 0;
         kind = kLengthGiven;

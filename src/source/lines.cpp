@@ -13,7 +13,7 @@ LineChain makeLineBuf(const SourceText& text, const LINEFILEDATA& file) {
         const unsigned char* q = p;
         while (q < end && *q != '\n' && *q != 255) ++q;
         if (q < end) ++q;  // the line end belongs to the line
-        chain.push_back(vlsdata{std::string(reinterpret_cast<const char*>(p), q - p), LINEDATA{&file.file_name, number++}});
+        chain.push_back(vlsdata{std::string(reinterpret_cast<const char*>(p), q - p), LINEDATA{&file, number++}});
         p = q;
     }
     return chain;

@@ -7,17 +7,21 @@
 
 #include "cli/run.h"
 
+struct LINEFILEDATA;
+
 // Where one line of the line buffer came from.
 struct LINEDATA {
-    const std::string* file_name;  // owned by the file's LINEFILEDATA record
-    int line_number;               // within that file, from 1
+    const LINEFILEDATA* file;  // the file's record, which owns its name
+    int line_number;           // within that file, from 1
 };
 
 // One source file; the first names the main source, each include adds one.
 struct LINEFILEDATA {
-    std::string file_name;
+    std::string file_name;               // as it was opened
+    const LINEFILEDATA* includer = nullptr;  // the file whose `.include` brought it in
+    std::string identity;                // the file's canonical path, to find include loops
 };
-// A deque keeps the names where they are while files are added.
+// A deque keeps the records where they are while files are added.
 using LineFileChain = std::deque<LINEFILEDATA>;
 
 // One line while the preprocessor works: its text with its line end (CR LF or

@@ -1,13 +1,358 @@
+// The preprocessing pass: `.define` macros and `.include` files, line by line
+// before any compiling, and the dump of the expanded text.
 #include "source/preprocess.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "cli/memory.h"
 #include "cli/switches.h"
+#include "scan/diagnostics.h"
+#include "scan/scanner.h"
 
-void expandMacroMain(LineChain& /*chain*/, LineFileChain& /*files*/) {
-    // Macros and includes are expanded here; until then every line stays as
-    // it was read.
+namespace {
+
+// One macro: its name (folded to lower case), its body, its parameter count.
+struct mbuf {
+    std::string state1;
+    std::string state2;
+    int parameter_count = 0;
+};
+// Ordered by decreasing name length, the newest first among equal lengths,
+// so a longer name is always tried before a shorter one that begins it.
+using MacroList = std::vector<mbuf>;
+
+// No line may grow past this through macros: a macro whose expansion feeds
+// itself would otherwise fill the memory.
+constexpr size_t kMaxExpandedLine = 16u << 20;
+
+constexpr const char* kIncludeExtensions[] = {".vlc", nullptr};
+
+unsigned char lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+bool isSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
+bool isLineEndOrZero(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
+size_t firstNonBlank(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && isSpaceOrTab(text[i])) ++i;
+    return i;
+}
+
+bool beginsWith(const std::string& text, size_t at, std::string_view keyword) {
+    return matchKeyword(reinterpret_cast<Pos>(text.c_str()) + at, keyword) == 0;
+}
+
+// Points the diagnostics at one line of the chain.
+void trackChainLine(const vlsdata& line) { trackLine(line.where, reinterpret_cast<Pos>(line.text.c_str())); }
+
+[[noreturn]] void macroError(const vlsdata& line, size_t at, const char* message) {
+    trackChainLine(line);
+    sourceError(message, reinterpret_cast<Pos>(line.text.c_str()) + at);
+}
+
+// A number behind `%` in a macro: an optional sign, then decimal digits or
+// `$` and hexadecimal digits, within the line. Returns false when none stands
+// there; `at` moves behind it.
+bool readMacroNumber(const std::string& text, size_t& at, int& value) {
+    size_t i = at;
+    while (i < text.size() && isSpaceOrTab(text[i])) ++i;
+    int sign = 1;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) sign = text[i++] == '-' ? -1 : 1;
+    int base = 10;
+    if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    }
+    long n = 0;
+    size_t digits = 0;
+    for (; i < text.size(); ++i, ++digits) {
+        unsigned char c = lower(static_cast<unsigned char>(text[i]));
+        int d = (c >= '0' && c <= '9') ? c - '0' : (base == 16 && c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+        if (d < 0) break;
+        if (n < INT_MAX / 16) n = n * base + d;
+    }
+    if (digits == 0) return false;
+    value = static_cast<int>(n * sign);
+    at = i;
+    return true;
+}
+
+// One argument of a macro call: skip blanks, then the run up to a comma,
+// blank, line end or comment.
+size_t getMacroArg(const std::string& text, size_t at, std::string& argument) {
+    while (at < text.size() && isSpaceOrTab(text[at])) ++at;
+    if (at < text.size() && text[at] == '/') at = text.size();
+    size_t start = at;
+    while (at < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[at]);
+        if (c == ',' || c == ' ' || c == '\t' || c == 255 || c == '\r' || c == '\n' || c == '/') break;
+        ++at;
+    }
+    argument.assign(text, start, at - start);
+    return at;
+}
+
+// The replacement of one call: the body with each `%` (or `%n`) replaced by
+// its argument.
+std::string buildReplacement(const std::string& body, const std::vector<std::string>& arguments) {
+    std::string out;
+    size_t next = 0;  // the argument a bare `%` takes
+    for (size_t i = 0; i < body.size();) {
+        if (body[i] != '%') {
+            out += body[i++];
+            continue;
+        }
+        ++i;
+        int n = 0;
+        size_t chosen;
+        if (readMacroNumber(body, i, n)) {
+            if (arguments.empty()) continue;
+            chosen = n < 1 ? 0 : std::min(static_cast<size_t>(n), arguments.size()) - 1;
+        } else {
+            if (next >= arguments.size()) continue;
+            chosen = next;
+        }
+        out += arguments[chosen];
+        next = chosen + 1;
+    }
+    return out;
+}
+
+// Which bytes occur in a line, folded to lower case: a macro whose first
+// letter is not there cannot match.
+struct ByteSet {
+    bool present[256] = {};
+    explicit ByteSet(const std::string& text) {
+        for (unsigned char c : text) present[lower(c)] = true;
+    }
+};
+
+// Where a line's macro calls may stand: from its first non-blank (behind the
+// name of a `.define`) up to a comment.
+size_t expansionStart(const std::string& text) {
+    size_t at = firstNonBlank(text);
+    if (beginsWith(text, at, ".define")) {
+        at += 7;
+        while (at < text.size() && isSpaceOrTab(text[at])) ++at;
+        while (at < text.size() && !isSpaceOrTab(text[at]) && !isLineEndOrZero(text[at])) ++at;
+    }
+    return at;
+}
+
+// Applies every macro, longest names first, to one line. A call is replaced
+// by its expansion, which later macros see but the same macro does not scan
+// again. The line is rebuilt once per macro that matches, so long lines with
+// many calls stay linear.
+void expandLine(vlsdata& line, const MacroList& macros) {
+    std::string& text = line.text;
+    ByteSet letters(text);
+    for (const mbuf& macro : macros) {
+        unsigned char first = static_cast<unsigned char>(macro.state1[0]);
+        if (!letters.present[first]) continue;
+        size_t at = expansionStart(text);
+        size_t limit = std::min(text.find('/', at), text.size());
+        std::string out;
+        size_t copied = 0;
+        bool changed = false;
+        while (at < limit) {
+            if (lower(static_cast<unsigned char>(text[at])) != first || !beginsWith(text, at, macro.state1)) {
+                ++at;
+                continue;
+            }
+            size_t end = at + macro.state1.size();
+            std::vector<std::string> arguments;
+            while (static_cast<int>(arguments.size()) < macro.parameter_count) {
+                std::string argument;
+                end = getMacroArg(text, end, argument);
+                arguments.push_back(std::move(argument));
+                if (end >= text.size() || text[end] != ',') break;
+                ++end;
+            }
+            out.append(text, copied, at - copied);
+            out += buildReplacement(macro.state2, arguments);
+            if (out.size() + (text.size() - end) > kMaxExpandedLine)
+                macroError(line, at, "macro expansion makes the line too long.");
+            copied = at = end;
+            changed = true;
+        }
+        if (changed) {
+            out.append(text, copied, std::string::npos);
+            text.swap(out);
+            letters = ByteSet(text);
+        }
+    }
+}
+
+// Reads a `.define` from its line on. Returns the index of the line on which
+// the definition ends.
+size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros) {
+    auto lineText = [&](size_t i) -> const std::string& { return chain[i].text; };
+    // The name runs to the next blank or the end of the line.
+    while (at < lineText(index).size() && isSpaceOrTab(lineText(index)[at])) ++at;
+    size_t nameStart = at;
+    while (at < lineText(index).size() && !isSpaceOrTab(lineText(index)[at]) && !isLineEndOrZero(lineText(index)[at])) ++at;
+    mbuf macro;
+    for (size_t i = nameStart; i < at; ++i) macro.state1 += static_cast<char>(lower(static_cast<unsigned char>(lineText(index)[i])));
+    if (macro.state1.empty()) macroError(chain[index], at, "macro parameter definition error.");
+    for (const mbuf& other : macros)
+        if (other.state1 == macro.state1) macroError(chain[index], at, "same macro name is already used.");
+
+    // Parameter declarations up to `{`: all `%n` (numbered) or all `%`.
+    enum Style { kNone, kNumbered, kUnnumbered } style = kNone;
+    size_t line = index;
+    auto nextLine = [&]() {
+        if (line + 1 >= chain.size()) macroError(chain[line], at, "macro definition is not closed.");
+        ++line;
+        at = 0;
+    };
+    for (;;) {
+        const std::string& text = lineText(line);
+        while (at < text.size() && (isSpaceOrTab(text[at]) || text[at] == ',')) ++at;
+        if (at >= text.size() || isLineEndOrZero(text[at]) || text[at] == '/') {
+            nextLine();
+            continue;
+        }
+        if (text[at] == '{') break;
+        if (text[at] != '%') macroError(chain[line], at + 1, "macro parameter definition error.");
+        ++at;
+        while (at < text.size() && isSpaceOrTab(text[at])) ++at;
+        Style item = kUnnumbered;
+        if (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            item = kNumbered;
+            while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+        }
+        if (style != kNone && item != style) macroError(chain[line], at, "macro parameter definition error.");
+        style = item;
+        ++macro.parameter_count;
+    }
+
+    // The uses of `%` in the body, up to its first `}`.
+    size_t bodyLine = line;
+    size_t bodyAt = at + 1;
+    int uses = 0;
+    for (size_t l = bodyLine, i = bodyAt;;) {
+        const std::string& text = lineText(l);
+        if (i >= text.size()) {
+            if (l + 1 >= chain.size()) macroError(chain[l], text.size(), "macro definition is not closed.");
+            ++l;
+            i = 0;
+            continue;
+        }
+        if (text[i] == '}') break;
+        if (text[i++] != '%') continue;
+        int n = 0;
+        if (readMacroNumber(text, i, n)) {
+            if (style == kUnnumbered) macroError(chain[l], i, "macro contents mismatches(% and %n).");
+            if (macro.parameter_count != 0 && n > macro.parameter_count)
+                macroError(chain[l], i, "too large the parameter# is.");
+        } else if (style == kNumbered) {
+            macroError(chain[l], i, "macro contents mismatches(% and %n).");
+        }
+        ++uses;
+        if (style == kUnnumbered && macro.parameter_count != 0 && uses > macro.parameter_count)
+            macroError(chain[l], i, "too many parameters in macro contents.");
+    }
+    if (style == kNone && uses > 0) macro.parameter_count = uses;
+
+    // The body: everything up to the matching `}`, without line ends and comments.
+    int depth = 1;
+    line = bodyLine;
+    at = bodyAt;
+    for (;;) {
+        const std::string& text = lineText(line);
+        if (at >= text.size() || isLineEndOrZero(text[at]) || text[at] == '/') {
+            if (line + 1 >= chain.size()) macroError(chain[line], std::min(at, text.size()), "macro definition is not closed.");
+            ++line;
+            at = 0;
+            continue;
+        }
+        char c = text[at++];
+        if (c == '{') ++depth;
+        if (c == '}' && --depth == 0) break;
+        macro.state2 += c;
+    }
+
+    size_t place = 0;
+    while (place < macros.size() && macros[place].state1.size() > macro.state1.size()) ++place;
+    macros.insert(macros.begin() + static_cast<std::ptrdiff_t>(place), std::move(macro));
+    return line;
+}
+
+// The name behind `.include`: printable, non-blank characters up to `/`.
+std::string includeName(const std::string& text, size_t at) {
+    at += 8;
+    while (at < text.size() && isSpaceOrTab(text[at])) ++at;
+    size_t start = at;
+    while (at < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[at]);
+        if (c <= 0x20 || c == 0x7F || c == '/' || c == 255) break;
+        ++at;
+    }
+    return text.substr(start, at - start);
+}
+
+std::string canonicalPath(const std::string& name) {
+    char* resolved = ::realpath(name.c_str(), nullptr);
+    if (!resolved) return name;
+    std::string out = resolved;
+    std::free(resolved);
+    return out;
+}
+
+// Reads an included file and splices its lines in behind line `index`.
+void includeFile(LineChain& chain, size_t index, const std::string& name, LineFileChain& files) {
+    const LINEFILEDATA* includer = chain[index].where.file;
+    std::string opened = name;
+    SourceText text = openSource(opened, kIncludeExtensions, false);
+    std::string identity = canonicalPath(opened);
+    // A file that includes itself, directly or through others, would be read
+    // again and again: stop and show the chain.
+    for (const LINEFILEDATA* f = includer; f; f = f->includer) {
+        std::string fileIdentity = f->identity.empty() ? canonicalPath(f->file_name) : f->identity;
+        if (fileIdentity != identity) continue;
+        std::string loop = opened;
+        for (const LINEFILEDATA* g = includer; g; g = g->includer) loop = g->file_name + " -> " + loop;
+        std::string message = "include loop: " + loop + ".";
+        size_t at = firstNonBlank(chain[index].text);
+        macroError(chain[index], at + 8, message.c_str());
+    }
+    files.push_back(LINEFILEDATA{opened, includer, identity});
+    LineChain lines = makeLineBuf(text, files.back());
+    chain.insert(chain.begin() + static_cast<std::ptrdiff_t>(index) + 1, std::make_move_iterator(lines.begin()),
+                 std::make_move_iterator(lines.end()));
+}
+
+}  // namespace
+
+void expandMacroMain(LineChain& chain, LineFileChain& files) {
+    MacroList macros;
+    bool header = true;
+    for (size_t i = 0; i < chain.size(); ++i) {
+        expandLine(chain[i], macros);
+        const std::string& text = chain[i].text;
+        size_t at = firstNonBlank(text);
+        if (beginsWith(text, at, ".define")) {
+            size_t last = defineMacro(chain, i, at + 7, macros);
+            if (!header) {
+                // In the track lines a definition leaves empty lines behind,
+                // so the lines after it keep their numbers.
+                for (size_t l = i; l <= last; ++l) chain[l].text = "\n";
+            }
+            i = last;
+        } else if (beginsWith(text, at, ".include")) {
+            includeFile(chain, i, includeName(text, at), files);
+        } else if (beginsWith(text, at, ".track")) {
+            header = false;
+        } else if (at < text.size() && text[at] == '(') {
+            size_t next = at + 1;
+            while (next < text.size() && isSpaceOrTab(text[next])) ++next;
+            if (next < text.size() && (text[next] == 't' || text[next] == 'T')) header = false;
+        }
+    }
 }
 
 void debugDump(const std::vector<unsigned char>& text) {

@@ -30,7 +30,6 @@ TEST(HeaderCommands, WriteTheCommonStream) {
         {".WAVE_FORM 3, 2, 0, 0 = = {\n 7,\n 8 }\n",
          "1C 00 03 00 00 00 04 02 00 00 00 00 00 00 00 02 00 00 00 00 00 00 00 00 00 00 00 07 00 08 FF FF"},
         {".DEFINE x { a {b} c }\n.MIDI_DUMP\n", ""},
-        {".INCLUDE other.vls\n", ""},
         {".LENGTH_MODE whatever 123\n", ""},
         {".tempo 150 .initialize 1 .Initialize 2\n", "00 01 00 02 FF FF"},
         {".CDE\n", ""},

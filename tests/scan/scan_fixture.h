@@ -20,7 +20,7 @@ public:
         SourceText source(text.begin(), text.end());
         source.insert(source.end(), {'\r', '\n', 255, 255, 255, 255});
         LineFileChain files;
-        files.push_back(LINEFILEDATA{std::move(file)});
+        files.push_back(LINEFILEDATA{std::move(file), nullptr, {}});
         buffer_ = v3macro(std::move(source), std::move(files));
         beginLineTracking(buffer_);
         capture_ = std::tmpfile();

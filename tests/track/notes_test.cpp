@@ -112,6 +112,16 @@ TEST(Revision, LowersVelocityByNoteLength) {
     EXPECT_EQ(revision(info, hd, 48), 4);
 }
 
+// A note at the end of a line keeps its default length: the `.` that begins
+// the next line is a command, not a dot of the length.
+TEST(Notes, ALengthDoesNotTakeItsDotsFromTheNextLine) {
+    RunResult result = compileSource(onTrack1("c\n.TEMPO 150\nd\n*30"));
+    VldFile vld = readVld(result.vldBytes);
+    ASSERT_TRUE(vld.ok()) << vld.error << result.stderrText;
+    EXPECT_EQ(vld.tempo, 150);
+    EXPECT_EQ(streamsOf(onTrack1("c\n4 d.\n.")), "3C 30 30 80 3E 48 48 80 FF FF FF FF");
+}
+
 TEST(Notes, WarnOfAnOctaveSwitchBetweenNoteAndTie) {
     RunResult result = compileSource(onTrack1("c4<&"));
     EXPECT_EQ(result.exitCode, 0);
