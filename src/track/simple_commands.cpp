@@ -1,0 +1,278 @@
+// The one-character commands of track lines that write a short fixed event:
+// switches, literal bytes, work-area control, H, M, S, key transpose, channel
+// change, fades, relative velocity steps, and the return from a sub-track.
+#include "track/simple_commands.h"
+
+#include <algorithm>
+
+#include "scan/diagnostics.h"
+#include "scan/scanner.h"
+
+namespace {
+
+EventBuffer& out(TrackCompile& tc, int track) { return tc.trk[track].buf; }
+
+// getNumber that leaves an omitted number unread: the position and the line
+// tracking stay where they were, so that the line ends it looked across are
+// stepped over once, by whoever reads on.
+Pos readNumber(Pos p, int32_t& value, int& status) {
+    LineTracking saved = lineTracking();
+    Pos end = getNumber(p, value, status);
+    if (status != kNumberOmitted) return end;
+    lineTracking() = saved;
+    return p;
+}
+
+// The position of a `,` that follows behind blanks, or null.
+Pos commaAfter(Pos p) {
+    Pos q = skipWhite(p);
+    return *q == ',' ? q : nullptr;
+}
+
+// One optional number of the H, M and S commands: a malformed number stops
+// the run with `message`; an omitted one leaves `given` false.
+Pos optionalNumber(Pos p, int32_t& value, bool& given, const char* message) {
+    int status = 0;
+    Pos end = readNumber(p, value, status);
+    if (status == kNumberMalformed) sourceError(message, end);
+    given = status == kNumberRead;
+    return end;
+}
+
+// `H`, `M` and `S`: an optional first number and, behind a `,`, an optional
+// second one; `put(buffer, position, value)` writes the event of each.
+template <typename Put>
+Pos twoNumberCommand(Pos p, TrackCompile& tc, const char* message, Put put) {
+    return forEachTarget(tc, p, [&](int track, Pos q) {
+        int32_t value = 0;
+        bool given = false;
+        q = optionalNumber(q, value, given, message);
+        if (given) put(out(tc, track), 0, value);
+        if (Pos comma = commaAfter(q)) {
+            q = optionalNumber(comma + 1, value, given, message);
+            if (given) put(out(tc, track), 1, value);
+        }
+        return q;
+    });
+}
+
+// A number whose omission means 0.
+Pos numberOrZero(Pos p, int32_t& value) {
+    int status = 0;
+    Pos end = readNumber(p, value, status);
+    if (status == kNumberOmitted) value = 0;
+    return end;
+}
+
+}  // namespace
+
+Pos switchCommand(Pos p, TrackCompile& tc) {
+    return forEachTarget(tc, p, [&](int track, Pos q) {
+        int32_t n = 0;
+        int status = 0;
+        q = getNumber(q, n, status);
+        out(tc, track).put(0x9E);
+        out(tc, track).put(n != 0 ? 1 : 0);
+        return q;
+    });
+}
+
+Pos insertBytesCommand(Pos p, TrackCompile& tc) {
+    return forEachTarget(tc, p, [&](int track, Pos q) {
+        for (;;) {
+            int32_t n = 0;
+            int status = 0;
+            Pos end = readNumber(q, n, status);
+            if (status != kNumberRead) break;
+            out(tc, track).put(static_cast<unsigned>(n) & 0xFF);
+            q = end;
+            Pos comma = commaAfter(q);
+            if (!comma) break;
+            q = comma + 1;
+        }
+        vlserror("It's too dangerous to insert VLD data directly.", lineStart(), q, 3, 1);
+        return q;
+    });
+}
+
+Pos switchMaskCommand(Pos p, TrackCompile& tc) {
+    return forEachTarget(tc, p, [&](int track, Pos q) {
+        int32_t n = 0;
+        q = numberOrZero(q, n);
+        auto bit = [n](int k) -> unsigned { return (n >> k) & 1 ? 2 : 0; };
+        EventBuffer& buf = out(tc, track);
+        buf.put(0x99);
+        buf.put(bit(3));
+        buf.put(0x98);
+        buf.put(bit(2));
+        buf.put(0xB3);
+        buf.putBE16(bit(1));
+        buf.put(0x96);
+        buf.put(bit(0));
+        tc.inf[track].velocity_sequence_enable = (n >> 4) & 1;
+        return q;
+    });
+}
+
+Pos workAreaCommand(Pos p, TrackCompile& tc) {
+    return forEachTarget(tc, p, [&](int track, Pos q) {
+        int32_t address = 0;
+        int status = 0;
+        q = readNumber(q, address, status);
+        if (status != kNumberRead) sourceError("workarea control(`?') must be followed to its parameter.", q);
+        if (address < 0 || address > 255) sourceError("work address is out of range.", q);
+        Pos comma = commaAfter(q);
+        if (!comma) sourceError("workarea control(`?') must have 2 parameters.", q);
+        q = comma + 1;
+        LineTracking atComma = lineTracking();
+        Pos valueStart = skipSpace(q);
+        bool isSigned = *valueStart == '+' || *valueStart == '-';
+        int32_t value = 0;
+        Pos end = getNumber(valueStart, value, status);
+        if (status != kNumberRead) {
+            lineTracking() = atComma;
+            sourceError("workarea control(`?') must have 2 parameters.", q);
+        }
+        q = end;
+        EventBuffer& buf = out(tc, track);
+        if (!isSigned) {
+            buf.put(0xD5);
+        } else {
+            buf.put(value >= 0 ? 0xD7 : 0xD8);
+            if (value < 0) value = -value;
+        }
+        buf.put(static_cast<unsigned>(address));
+        buf.put(static_cast<unsigned>(value) & 0xFF);
+        vlserror("workarea control(`?') will be ignored by many drivers.", lineStart(), q, 3, 1);
+        return q;
+    });
+}
+
+Pos hCommand(Pos p, TrackCompile& tc) {
+    return twoNumberCommand(p, tc, "H error.", [](EventBuffer& buf, int position, int32_t value) {
+        if (position == 0) {
+            buf.put(0x97);
+        } else {
+            buf.put(0xB5);
+            buf.put(0x00);
+        }
+        buf.put(value != 0 ? 0x00 : 0x80);
+        buf.putBE16(1);
+    });
+}
+
+Pos keyTransposeCommand(Pos p, TrackCompile& tc) {
+    return forEachTarget(tc, p, [&](int track, Pos q) {
+        int32_t n = 0;
+        q = getNumberInRange(q, n, -128, 127, "key transpose parameter is out of range(-128 - 127).",
+                             "`k'(key transpose) must be followed to its parameter.");
+        out(tc, track).put(0xAB);
+        out(tc, track).put(static_cast<unsigned>(n) & 0xFF);
+        tc.inf[track].key_transpose = static_cast<int8_t>(n);
+        return q;
+    });
+}
+
+Pos mCommand(Pos p, TrackCompile& tc) {
+    return twoNumberCommand(p, tc, "M error.", [](EventBuffer& buf, int position, int32_t value) {
+        if (position == 0) {
+            buf.put(0x95);
+        } else {
+            buf.put(0xB4);
+            buf.put(0x00);
+        }
+        buf.put(static_cast<unsigned>(value - 1) & 0xFF);
+    });
+}
+
+Pos channelChangeCommand(Pos p, TrackCompile& tc) {
+    return forEachTarget(tc, p, [&](int track, Pos q) {
+        int32_t n = 0;
+        q = getNumberInRange(q, n, 1, 32, "channel change parameter is out of range(1 - 32).",
+                             "`n'(channel change) must be followed to its parameter.");
+        int32_t c = n - 1;
+        if (tc.hd.sc88_mode == 1) {
+            if (n <= 16) {
+                c = n + 8;
+            } else if (n <= 25) {
+                c = n - 17;
+            }
+        }
+        out(tc, track).put(0xCC);
+        out(tc, track).putBE16(0x8000);
+        out(tc, track).putBE16(static_cast<uint32_t>(c - 9) & 0xFFFF);
+        return q;
+    });
+}
+
+Pos sCommand(Pos p, TrackCompile& tc) {
+    return twoNumberCommand(p, tc, "S error.", [](EventBuffer& buf, int position, int32_t value) {
+        int32_t operand = value >= 8 ? value + 0x7FF8 : value;
+        if (position == 0) {
+            buf.put(0xB0);
+        } else {
+            buf.put(0xC9);
+            buf.put(0x00);
+        }
+        buf.putBE16(static_cast<uint32_t>(operand) & 0xFFFF);
+    });
+}
+
+Pos fadeCommand(Pos p, TrackCompile& tc) {
+    return forEachTarget(tc, p, [&](int track, Pos q) {
+        int32_t n = 0;
+        q = numberOrZero(q, n);
+        if (n < -128 || n > 127) vlserror("fadein/out parameter is out of range(-128 - 127).", lineStart(), q, 3, 1);
+        EventBuffer& buf = out(tc, track);
+        buf.put(0xD6);
+        buf.putBE16(0x7FFE);
+        buf.putBE16(0);
+        buf.put(0x07);
+        uint32_t magnitude = n >= 0 ? static_cast<uint32_t>(n) : 0u - static_cast<uint32_t>(n);
+        buf.putBE16((magnitude * 256) & 0xFFFF);
+        buf.put(n >= 0 ? 0x80 : 0x00);
+        buf.put(n >= 0 ? 0x00 : 0x80);
+        return q;
+    });
+}
+
+Pos velocityStepCommand(Pos p, TrackCompile& tc, char sign) {
+    return forEachTarget(tc, p, [&](int track, Pos q) {
+        trkinf& info = tc.inf[track];
+        int total = 0;
+        for (;;) {
+            int32_t n = 0;
+            int status = 0;
+            q = readNumber(q, n, status);
+            if (status != kNumberOmitted) info.velocity_step = static_cast<uint8_t>(n);
+            total += info.velocity_step;
+            Pos next = skipWhite(q);
+            if (*next != static_cast<unsigned char>(sign)) break;
+            q = next + 1;
+        }
+        out(tc, track).put(0x91);
+        out(tc, track).put(static_cast<unsigned>(sign == '~' ? total : -total) & 0xFF);
+        return q;
+    });
+}
+
+Pos parentTrackCommand(Pos p, TrackCompile& tc) {
+    size_t index = 0;
+    forEachTarget(tc, p, [&](int track, Pos q) {
+        uint8_t parent = tc.hd.parent_track[track];
+        if (parent == kNoTrack) sourceError("']' nest error.", q);
+        tc.trk[track].redirect = -1;
+        tc.target[index++] = parent;
+        return q;
+    });
+    // Two sub-tracks of one parent would name it twice and write every event
+    // to it twice: keep the first.
+    std::vector<uint8_t> set;
+    for (uint8_t t : tc.target) {
+        if (t & 0x80) break;
+        if (std::find(set.begin(), set.end(), t) == set.end()) set.push_back(t);
+    }
+    set.push_back(255);
+    tc.target = std::move(set);
+    return p;
+}
