@@ -51,11 +51,11 @@ Pos readYamahaIds(Pos p, ExclusiveFrame& frame) {
     int32_t dev = kDefaultDeviceId;
     p = optionalNumber(p, dev, kDefaultDeviceId, kExclusiveIdError);
     frame.device_id = static_cast<uint8_t>(dev);
-    p = skipBlanksOnLine(p);
+    p = skipWhite(p);
     int32_t model = 0;
     if (*p != ',' && !isLineEndByte(*p) && *p != '/') p = optionalNumber(p, model, 0, kExclusiveIdError);
     frame.model_id = static_cast<uint8_t>(model);
-    p = skipBlanksOnLine(p);
+    p = skipWhite(p);
     if (*p == ',') ++p;
     return p;
 }
@@ -109,7 +109,7 @@ Pos buildFromTemplate(Pos p, std::span<const unsigned char> message, std::string
         p = optionalNumber(p, dev, kDefaultDeviceId, "exclusive ID error.");
         if (body.size() > 2) body[2] = static_cast<unsigned char>(dev);
     }
-    p = skipBlanksOnLine(p);
+    p = skipWhite(p);
     if (*p == ',') ++p;
     int32_t ifno = 0;
     bool given = false;
@@ -128,7 +128,7 @@ Pos buildFromTemplate(Pos p, std::span<const unsigned char> message, std::string
 }
 
 Pos requireNumber(Pos p, int32_t& value, const char* message) {
-    p = skipBlanksOnLine(p);
+    p = skipWhite(p);
     const LineTracking before = lineTracking();
     int status = 0;
     Pos q = getNumber(p, value, status);
@@ -149,18 +149,6 @@ Pos optionalNumber(Pos p, int32_t& value, int32_t fallback, const char* message,
     value = status == kNumberRead ? read : fallback;
     if (given) *given = status == kNumberRead;
     return p;
-}
-
-Pos skipBlanksOnLine(Pos p) {
-    for (;;) {
-        if (*p == ' ' || *p == '\t') {
-            ++p;
-        } else if (p[0] == 0x81 && p[1] == 0x40) {
-            p += 2;
-        } else {
-            return p;
-        }
-    }
 }
 
 Pos skipSeparators(Pos p, std::string_view separators) {
@@ -191,7 +179,7 @@ Pos rolandExclusiveCommand(Pos p, TrackRecords& trk, headdata& hd) {
     // the GS model 0x16 whether or not dev was given.
     int32_t model = 0x16;
     if (*p == ',' || isBlank(p)) {
-        while (*p == ',' || isBlank(p)) p = *p == ',' ? p + 1 : skipBlanksOnLine(p);
+        while (*p == ',' || isBlank(p)) p = *p == ',' ? p + 1 : skipWhite(p);
         p = optionalNumber(p, model, 0, kExclusiveIdError);
     }
     frame.model_id = static_cast<uint8_t>(model);
@@ -222,7 +210,7 @@ Pos xgExclusiveCommand(Pos p, TrackRecords& trk, headdata& hd) {
     p = optionalNumber(p, dev, kDefaultDeviceId, kExclusiveIdError);
     frame.device_id = static_cast<uint8_t>(dev);
     frame.model_id = 0x4C;
-    p = skipBlanksOnLine(p);
+    p = skipWhite(p);
     if (*p == ',') ++p;
     return readDataList(p, trk, hd, std::move(frame));
 }
@@ -252,7 +240,7 @@ Pos mu100VoiceMapCommand(Pos p, TrackRecords& trk, headdata& hd) {
     int32_t mode = 0;
     p = readMode(p, kModes, 0, mode);
     if (mode < 0 || mode > 1) vlserror(".MU100_VOICE_MAP: the mode is out of range.", lineStart(), p, kError, 1);
-    return mu100Map(skipBlanksOnLine(p), trk, hd, mode);
+    return mu100Map(skipWhite(p), trk, hd, mode);
 }
 
 Pos mu100BasicMapCommand(Pos p, TrackRecords& trk, headdata& hd) {

@@ -61,8 +61,6 @@ Pos requireNumber(Pos p, int32_t& value, const char* message);
 // A number that may be omitted (value becomes `fallback`); malformed is
 // `message` (an error). `given` tells whether a number was read.
 Pos optionalNumber(Pos p, int32_t& value, int32_t fallback, const char* message, bool* given = nullptr);
-// Blanks and tabs, without comments or line ends.
-Pos skipBlanksOnLine(Pos p);
 // Any run of the separator characters; line ends among them do the line step.
 Pos skipSeparators(Pos p, std::string_view separators);
 

@@ -30,7 +30,7 @@ Pos readDeviceAndInterface(Pos p, DeviceAndInterface& out, bool commaOptional = 
     int32_t dev = kDefaultDeviceId;
     p = optionalNumber(p, dev, kDefaultDeviceId, kSyntaxError);
     out.dev = static_cast<uint8_t>(dev);
-    p = skipBlanksOnLine(p);
+    p = skipWhite(p);
     const bool comma = *p == ',';
     if (comma) ++p;
     int32_t ifno = kNoInterface;
@@ -133,7 +133,7 @@ Pos readDisplay(Pos p, DeviceAndInterface& ids, std::string& comment, std::array
     int32_t dev = kDefaultDeviceId;
     p = optionalNumber(p, dev, kDefaultDeviceId, kSyntaxError);
     ids.dev = static_cast<uint8_t>(dev);
-    p = skipBlanksOnLine(p);
+    p = skipWhite(p);
     if (*p == ',') ++p;
     int ifno = -1;
     p = getIfnoAndComment(p, '{', ifno, comment);
@@ -230,7 +230,7 @@ Pos partSetupCommand(Pos p, TrackRecords& trk, headdata& hd, bool sc88) {
                  lineStart(), p, kError, 1);
     }
     DeviceAndInterface ids;
-    p = skipBlanksOnLine(p);
+    p = skipWhite(p);
     if (*p == ',') {
         // A comma right behind the part leaves the device ID as it is.
         int32_t ifno = kNoInterface;
@@ -330,7 +330,7 @@ Pos xgEqualizerCommand(Pos p, TrackRecords& trk, headdata& hd) {
     static constexpr const char* kLabels[] = {"EQ TYPE", "EQ GAIN1", "EQ GAIN2", "EQ GAIN3", "EQ GAIN4", "EQ GAIN5"};
     int32_t dev = kDefaultDeviceId;
     p = optionalNumber(p, dev, kDefaultDeviceId, kSyntaxError);
-    p = skipBlanksOnLine(p);
+    p = skipWhite(p);
     if (*p == ',') ++p;
     int ifno = -1;
     std::string comment;  // read for the syntax only
