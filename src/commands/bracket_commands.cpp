@@ -1,0 +1,114 @@
+// Bracket commands: the name is looked up in the bracket table right behind
+// the `[` and its handler runs for every track of the set; a bracket whose
+// name has no handler, or is no name at all, is a portamento group.
+#include "commands/bracket_commands.h"
+
+#include <string_view>
+
+#include "commands/bracket_table.h"
+#include "commands/channel_messages.h"
+#include "commands/command_reading.h"
+#include "commands/track_flow.h"
+#include "header/exclusive.h"
+#include "header/meter_key.h"
+#include "scan/scanner.h"
+#include "track/chords.h"
+#include "track/velocity.h"
+
+namespace {
+
+// The first table name the text begins with (no blanks skipped); the position
+// moves behind it. -1 and the position unchanged when none matches.
+int32_t matchBracketName(Pos& p) {
+    for (const BracketName* entry = kBracketNames; entry->name; ++entry) {
+        std::string_view name = entry->name;
+        if (matchKeyword(p, name) == 0) {
+            p += name.size();
+            return entry->id;
+        }
+    }
+    return -1;
+}
+
+// The text up to `]` as a portamento group (code 0x85) for every track.
+Pos portamentoGroup(Pos p, TrackCompile& tc) {
+    Pos end = portamentoCommand(p, tc, 0x85, ']');
+    markNoteWritten(tc);
+    return end;
+}
+
+Pos closeBracket(Pos p) { return *p == ']' ? p + 1 : p; }
+
+}  // namespace
+
+Pos bracketCommand(Pos p, TrackCompile& tc) {
+    const Pos bracket = p - 1;
+    const int32_t id = matchBracketName(p);
+    Pos end;
+    switch (id) {
+        case kTimbreBank: case kProgramBank: end = bankSelectCommand(p, tc); break;
+        case kTimbreSplit: case kProgramSplit: end = programSplitCommand(p, tc); break;
+        case kTimbre: case kProgram: end = programChangeCommand(p, tc); break;
+        case kBendSwitch: end = bendSwitchCommand(p, tc); break;
+        case kBendRange: end = bendRangeCommand(p, tc); break;
+        case kBend: end = bendCommand(p, tc, BendForm::bend); break;
+        case kPitch: end = pitchCommand(p, tc, false); break;
+        case kAtPitch: end = pitchCommand(p, tc, true); break;
+        case kAutoPortamentSwitch: end = autoPortamentoSwitchCommand(p, tc); break;
+        case kAutoPortament: end = autoPortamentoCommand(p, tc); break;
+        case kVolume: end = volumeCommand(p, tc, VolumeForm::upTo127); break;
+        case kAtVolume: end = volumeCommand(p, tc, VolumeForm::relative); break;
+        case kVelocity: end = velocityBracket(p, tc); break;
+        case kAtVelocity: end = velocityCommand(p, tc, true); break;
+        case kPanpot: end = panpotCommand(p, tc, PanpotForm::upTo127); break;
+        case kAtPanpot: end = panpotCommand(p, tc, PanpotForm::relative); break;
+        case kTempo: end = tempoCommand(p, tc, TempoForm::tempo); break;
+        case kAtTempo: end = tempoCommand(p, tc, TempoForm::relativeTempo); break;
+        case kTimer: end = tempoCommand(p, tc, TempoForm::timer); break;
+        case kTieMode: end = tieModeCommand(p, tc); break;
+        case kTrackMode: end = trackModeCommand(p, tc); break;
+        case kTrackDelay: end = trackDelayCommand(p, tc, DelayForm::clocks); break;
+        case kAllSoundOff: end = allSoundOffCommand(p, tc); break;
+        case kEcho: end = echoCommand(p, tc); break;
+        case kKeySignature: case kKSign: end = keySignatureCommand(p, tc); break;
+        case kBar: case kMeasure: case kBarDash: end = barCommand(p, tc); break;
+        case kReplay: end = replayCommand(p, tc); break;
+        case kSynchronize: end = synchronizeCommand(p, tc); break;
+        case kDummy: end = dummyCommand(p, tc); break;
+        case kEvent: end = eventCommand(p, tc); break;
+        case kComment: end = commentCommand(p, tc); break;
+        case kControl: end = controlChangeCommand(p, tc); break;
+        case kNrpn: end = nrpnCommand(p, tc); break;
+        case kDamper: end = damperCommand(p, tc, DamperForm::value); break;
+        case kTrackFader: end = trackFaderCommand(p, tc); break;
+        case kChFader: end = channelFaderCommand(p, tc); break;
+        case kEffectReverb: end = effectSendCommand(p, tc, 0x01); break;
+        case kEffectChorus: end = effectSendCommand(p, tc, 0x02); break;
+        case kEffectDelay: end = effectSendCommand(p, tc, 0x04); break;
+        case kEffect: end = skipBlanks(effectCommand(skipBlanks(p), tc)); break;
+        case kInstrumentId: end = skipBlanks(instrumentIdCommand(skipBlanks(p), tc)); break;
+        case kMidiData: end = midiDataCommand(p, tc, kRawMidiData); break;
+        case kRolandExclusive: end = midiDataCommand(p, tc, 0x41); break;
+        case kYamahaExclusive: end = midiDataCommand(p, tc, 0x43); break;
+        case kSc88ModeSet: case kSc88Mode: end = sc88ModeBracket(p, tc); break;
+        case kXgSystemOn: end = xgSystemOnCommand(p, tc.trk, tc.hd, tc.set()); break;
+        case kGmSystemOn: end = gmSystemOnCommand(p, tc.trk, tc.hd, tc.set()); break;
+        case kGm2SystemOn: end = gm2SystemOnCommand(p, tc.trk, tc.hd, tc.set()); break;
+        case kGatetimeResolution:
+            end = gatetimeResolutionCommand(p, tc.trk, tc.hd, tc.inf.data(), tc.set());
+            break;
+        case kMeter: end = meterCommand(p, tc.trk, tc.hd, tc.set()); break;
+        case kKey: end = keyCommand(p, tc.trk, tc.hd, tc.set()); break;
+
+        // Controller modulation, sub-tracks and structure marks.
+        case kArcc: case kBack:
+        case kDC: case kDS: case kSegno: case kSegnoDollar: case kCoda: case kTocoda: case kTocodaStar:
+        case kFine: case kFineCaret: case kDo: case kLoop: case kDebugBang: case kDebugAt: case kEnd:
+            notSupportedYet(bracket);
+
+        default:
+            // Names without a handler of their own, and text that is no name.
+            return portamentoGroup(p, tc);
+    }
+    return closeBracket(end);
+}

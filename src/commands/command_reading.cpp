@@ -1,0 +1,55 @@
+#include "commands/command_reading.h"
+
+#include <string_view>
+
+#include "scan/diagnostics.h"
+#include "scan/scanner.h"
+
+Pos readNumber(Pos p, int32_t& value, int& status) {
+    LineTracking saved = lineTracking();
+    Pos end = getNumber(p, value, status);
+    if (status != kNumberOmitted) return end;
+    lineTracking() = saved;
+    return p;
+}
+
+Pos peekValue(Pos p) {
+    LineTracking saved = lineTracking();
+    Pos q = skipSpace(p);
+    lineTracking() = saved;
+    return q;
+}
+
+Pos readKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* keywords, int base,
+                        bool malformedIsError) {
+    LineTracking saved = lineTracking();
+    Pos q = skipBlanks(p);
+    for (int i = 0; keywords[i]; ++i) {
+        std::string_view keyword = keywords[i];
+        if (matchKeyword(q, keyword) == 0) {
+            value = i + base;
+            status = kNumberRead;
+            return q + keyword.size();
+        }
+    }
+    q = getNumber(q, value, status);
+    if (status == kNumberMalformed && malformedIsError) sourceError("parameter error.", q);
+    if (status != kNumberOmitted) return q;
+    lineTracking() = saved;
+    return p;
+}
+
+Pos commaAfter(Pos p) {
+    Pos q = skipWhite(p);
+    return *q == ',' ? q : nullptr;
+}
+
+Pos skipOneComma(Pos p) {
+    p = skipWhite(p);
+    if (*p == ',') p = skipWhite(p + 1);
+    return p;
+}
+
+void markNoteWritten(TrackCompile& tc) {
+    forEachTrackOf(tc.set(), [&](int t) { tc.inf[t].note_written = 1; });
+}

@@ -1,0 +1,35 @@
+// Small readers shared by the at-command and bracket-command handlers.
+#pragma once
+#include <cstdint>
+
+#include "track/track_compile.h"
+
+// getNumber that leaves an omitted number unread: the position and the line
+// tracking stay where they were, so that the line ends the search looked
+// across are stepped over once, by whoever reads on.
+Pos readNumber(Pos p, int32_t& value, int& status);
+
+// The first character of the next value, found as getNumber would (across
+// blanks, comments and line ends) without moving the line tracking.
+Pos peekValue(Pos p);
+
+// A value written with a leading `+` or `-` is relative.
+inline bool relativeValueFollows(Pos p) {
+    Pos q = peekValue(p);
+    return *q == '+' || *q == '-';
+}
+
+// A keyword of the null-ended list (value = index + base) or a number. A
+// malformed number is the error "parameter error." when `malformedIsError`,
+// else it is left to the caller (status 1). An omitted value leaves the text
+// unread.
+Pos readKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* keywords, int base,
+                        bool malformedIsError);
+
+// The position of a `,` behind blanks, or null.
+Pos commaAfter(Pos p);
+// Skips blanks and one `,` (and the blanks behind it).
+Pos skipOneComma(Pos p);
+
+// Marks the tracks of the set as having received a note.
+void markNoteWritten(TrackCompile& tc);
