@@ -1,15 +1,11 @@
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "commands/sequences.h"
 #include "compile/records.h"
 #include "scan/scan_fixture.h"
-#include "support/harness.h"
+#include "track/track_cases.h"
 
 namespace {
 
-// Items as "value/kind" or "value/kind:value2/kind2", blank-separated.
+// Items as "value/kind", with ":value2/kind2" when a second value was given.
 std::string itemsOf(const SequenceItem* items, size_t count) {
     std::string out;
     for (size_t i = 0; i < count; ++i) {
@@ -19,24 +15,16 @@ std::string itemsOf(const SequenceItem* items, size_t count) {
     }
     return out;
 }
-std::string itemsOf(const std::vector<SequenceItem>& items) { return itemsOf(items.data(), items.size()); }
-// Velocity items as "velocity:range".
-std::string velocitiesOf(const std::vector<SequenceItem>& items) {
-    std::string out;
-    for (const SequenceItem& e : items)
-        out += (out.empty() ? "" : " ") + std::to_string(e.value) + ":" + std::to_string(e.value2);
-    return out;
-}
-
-struct ListCase {
-    const char* text;
-    int count;
-    const char* items;  // the stored elements
-    size_t stop;        // offset behind the list
-};
 
 TEST(ParameterList, ReadsElementsKindsAndCount) {
-    const ListCase cases[] = {
+    struct Case {
+        const char* text;
+        int count;
+        const char* items;
+        size_t stop;   // offset behind the list
+        int line = 1;  // the line the scanner is left on
+    };
+    const Case cases[] = {
         {"1,2,", 2, "1/0 2/0", 4},
         {",5", 2, "0/2 5/0", 2},
         {"", 0, "", 0},
@@ -46,12 +34,12 @@ TEST(ParameterList, ReadsElementsKindsAndCount) {
         {"+3, -4 ,$10", 3, "3/1 -4/1 16/0", 11},
         {"1:2,:,3:-1", 3, "1/0:2/0 1/2:2/2 3/0:-1/1", 10},
         {"5:|", 1, "5/0", 1},
-        {"7 x", 1, "7/0", 1},
-        {"7,\n8", 2, "7/0 8/0", 4},
+        {"7,\n8", 2, "7/0 8/0", 4, 2},
+        {"7\n\n 8", 1, "7/0", 1},
         {"1,2,3,4,5", 5, "1/0 2/0 3/0", 9},  // counted in full, stored up to the capacity
-        {"*5", 0, "", 0},                      // `*` belongs to the sequences only
+        {"*5", 0, "", 0},                      // clocks belong to the sequences only
     };
-    for (const ListCase& c : cases) {
+    for (const Case& c : cases) {
         ScanText text(c.text);
         ParameterElement elements[3];
         int count = -1;
@@ -59,89 +47,63 @@ TEST(ParameterList, ReadsElementsKindsAndCount) {
         EXPECT_EQ(count, c.count) << c.text;
         EXPECT_EQ(itemsOf(elements, std::min(count, 3)), c.items) << c.text;
         EXPECT_EQ(text.offsetOf(end), c.stop) << c.text;
+        EXPECT_EQ(text.lineNumber(), c.line) << c.text;
     }
-}
-
-TEST(ParameterList, KeepsTheLineOfWhatFollows) {
-    ScanText text("1,2\n\n  3");
-    ParameterElement elements[8];
-    int count = 0;
-    readParameterList(text.at(), elements, 8, count, false);
-    EXPECT_EQ(count, 2);
-    EXPECT_EQ(text.lineNumber(), 1);
 }
 
 TEST(ParameterList, RefusesZeroWhenValuesMustBePositive) {
-    for (const char* source : {"0", "1,0", "1:0"}) {
+    for (const char* source : {"0", "1,0", "1:0", "3,,-1"}) {
         ScanText text(source);
         ParameterElement elements[8];
         int count = 0;
-        EXPECT_EQ(exitCodeOf([&] { readParameterList(text.at(), elements, 8, count, true); }), 1) << source;
-        EXPECT_NE(text.errors().find("Error: This parameter must be over 0."), std::string::npos) << source;
+        bool refused = source[0] != '3';
+        EXPECT_EQ(exitCodeOf([&] { readParameterList(text.at(), elements, 8, count, true); }), refused ? 1 : -1);
+        EXPECT_EQ(text.errors().find("Error: This parameter must be over 0.") != std::string::npos, refused) << source;
     }
-    ScanText text("3,,-1");
-    ParameterElement elements[8];
-    int count = 0;
-    readParameterList(text.at(), elements, 8, count, true);
-    EXPECT_EQ(count, 3);
 }
 
-// One track's state, compiled in-process, to look at the sequences a list leaves.
-struct Tracks {
+// The sequences one track is left with after the given commands' parameters.
+struct Track {
     headdata hd;
     TrackRecords trk{kTrackCount};
     TrackInfos inf{kTrackCount};
     TrackCompile tc{trk, hd, inf, {1, 255}, LineTracking{}};
-    Tracks() {
-        for (int t = 1; t < kTrackCount; ++t) initTrkInf(inf[t], hd);
-    }
-    // Runs each text (one command's parameters) in turn.
-    void quantize(const std::vector<const char*>& texts, int mode) {
-        for (const char* source : texts) {
-            ScanText text(source);
-            tc.command_line = lineTracking();
-            quantizeListCommand(text.at(), tc, mode);
-        }
-    }
-    void velocity(const char* source) {
+    trkinf& info = inf[1];
+    Track() { initTrkInf(info, hd); }
+    template <typename Command>
+    Track& run(const std::string& source, Command command) {
         ScanText text(source);
         tc.command_line = lineTracking();
-        velocityListCommand(text.at(), tc);
+        command(text.at(), tc);
+        return *this;
     }
-};
-
-struct QuantizeCase {
-    int mode;
-    std::vector<const char*> texts;
-    const char* items;
+    Track& q(const std::string& source, int mode = 3) {
+        return run(source, [mode](Pos p, TrackCompile& c) { quantizeListCommand(p, c, mode); });
+    }
+    Track& z(const std::string& source) { return run(source, velocityListCommand); }
 };
 
 TEST(QuantizeList, MarksKindsByModeAndRepeatsOmittedElements) {
-    const QuantizeCase cases[] = {
-        {3, {"6"}, "6/0"},
-        {3, {"-2"}, "10/0"},
-        {3, {"*10"}, "10/3"},
-        {3, {"*-10"}, "10/1"},
-        {3, {"+5"}, "5/1"},
-        {3, {"6,,4"}, "6/0 6/0 4/0"},
-        {3, {""}, "8/0"},
-        {3, {"6,4", ""}, "4/0"},
-        {3, {"6,4", ",2"}, "4/0 2/0"},
-        {3, {"*-3", ","}, "3/1"},
-        {3, {"6:3"}, "6/0:3/0"},
-        {0, {"10"}, "10/1"},
-        {0, {"*10,-3"}, "10/1 -3/1"},
-        {1, {"-5,5,+5"}, "5/3 5/0 5/1"},
-        {2, {"-5,*-5"}, "5/1 5/3"},
+    struct Case {
+        int mode;
+        const char* before;  // an earlier list, or null
+        const char* text;
+        const char* items;
     };
-    for (const QuantizeCase& c : cases) {
-        Tracks t;
-        t.inf[1].quantize_index = 1;
-        t.quantize(c.texts, c.mode);
-        const trkinf& info = t.inf[1];
-        EXPECT_EQ(itemsOf(info.quantize), c.items) << c.texts[0];
-        EXPECT_EQ(info.quantize_count, info.quantize.size()) << c.texts[0];
-        EXPECT_EQ(info.quantize_index, 0) << c.texts[0];
+    const Case cases[] = {
+        {3, nullptr, "6", "6/0"},        {3, nullptr, "-2", "10/0"},          {3, nullptr, "*10", "10/3"},
+        {3, nullptr, "*-10", "10/1"},    {3, nullptr, "+5", "5/1"},           {3, nullptr, "6,,4:2", "6/0 6/0 4/0:2/0"},
+        {3, nullptr, "", "8/0"},         {3, "6,4", "", "4/0"},               {3, "6,4", ",2", "4/0 2/0"},
+        {0, nullptr, "*10,-3", "10/1 -3/1"}, {1, nullptr, "-5,5,+5", "5/3 5/0 5/1"}, {2, nullptr, "-5,*-5", "5/1 5/3"},
+    };
+    for (const Case& c : cases) {
+        Track t;
+        if (c.before) t.q(c.before, c.mode);
+        t.info.quantize_index = 1;
+        t.q(c.text, c.mode);
+        EXPECT_EQ(itemsOf(t.info.quantize.data(), t.info.quantize.size()), c.items) << c.mode << " " << c.text;
+        EXPECT_EQ(t.info.quantize_count, t.info.quantize.size()) << c.text;
+        EXPECT_EQ(t.info.quantize_index, 0) << c.text;
     }
 }
 
@@ -150,88 +112,69 @@ TEST(VelocityList, BuildsTheSequenceFromTheElements) {
         {"100:5,,60,+10,,+1", "100:5 128:5 60:0 70:0 128:0 127:0"},
         {",90", "127:0 90:0"},
         {"-10:-3,200", "117:3 200:0"},
-        {"*50,20", "50:0 20:0"},
     };
     for (const auto& [source, items] : cases) {
-        Tracks t;
-        t.inf[1].velocity_index = 2;
-        t.inf[1].velocity_sequence_enable = 0;
-        t.velocity(source);
-        const trkinf& info = t.inf[1];
-        EXPECT_EQ(velocitiesOf(info.velocity), items) << source;
-        EXPECT_EQ(info.velocity_count, info.velocity.size()) << source;
-        EXPECT_EQ(info.velocity_index, 0) << source;
-        EXPECT_EQ(info.velocity_sequence_on, 1) << source;
-        EXPECT_EQ(info.velocity_sequence_enable, 1) << source;
+        Track t;
+        t.info.velocity_index = 2;
+        t.z(source);
+        std::string out;
+        for (const SequenceItem& e : t.info.velocity)
+            out += (out.empty() ? "" : " ") + std::to_string(e.value) + ":" + std::to_string(e.value2);
+        EXPECT_EQ(out, items) << source;
+        EXPECT_EQ(t.info.velocity_count, t.info.velocity.size()) << source;
+        EXPECT_EQ(t.info.velocity_index, 0) << source;
         EXPECT_TRUE(t.trk[1].buf.empty()) << source;
     }
 }
 
-TEST(VelocityList, KeepsAtMost255ItemsOfALongList) {
+TEST(Sequences, KeepAtMost255ItemsOfALongList) {
     std::string list = "1";
     for (int i = 2; i <= 300; ++i) list += "," + std::to_string(i % 128);
-    Tracks t;
-    t.velocity(list.c_str());
-    EXPECT_EQ(t.inf[1].velocity_count, 255);
-    EXPECT_EQ(t.inf[1].velocity.size(), 255u);
-    t.quantize({list.c_str()}, 3);
-    EXPECT_EQ(t.inf[1].quantize_count, 255);
-}
-
-TEST(VelocityList, WithoutElementsOnlyRestartsTheSequence) {
-    Tracks t;
-    t.velocity("90,80");
-    t.inf[1].velocity_index = 1;
-    t.inf[1].velocity_sequence_enable = 0;
-    t.velocity(",");
-    EXPECT_EQ(velocitiesOf(t.inf[1].velocity), "90:0 80:0");
-    EXPECT_EQ(t.inf[1].velocity_index, 0);
-    EXPECT_EQ(t.inf[1].velocity_sequence_on, 0);
-    EXPECT_EQ(t.inf[1].velocity_sequence_enable, 1);
-}
-
-std::string streams(const std::string& source, const std::vector<std::string>& args = {}) {
-    RunResult result = compileSource(source, args);
-    if (result.exitCode != 0) return "exit " + std::to_string(result.exitCode) + ": " + stderrWithoutBanner(result);
-    VldFile vld = readVld(result.vldBytes);
-    if (!vld.ok()) return "bad file: " + vld.error;
-    std::string out;
-    for (const VldTrack& track : vld.tracks) out += (out.empty() ? "" : " | ") + toHex(track.events);
-    return out;
+    Track t;
+    t.z(list).q(list);
+    EXPECT_EQ(t.info.velocity_count, 255);
+    EXPECT_EQ(t.info.quantize_count, 255);
 }
 
 TEST(VelocityList, OneElementSetsTheVelocityAndWritesIt) {
-    const std::pair<const char*, const char*> cases[] = {
+    expectStreams({
         {"z100", "93 64 FF FF"},
         {"Z100 z+10", "93 64 93 6E FF FF FF FF"},
         {"z-200", "93 00 FF FF"},
-        {"z100,", "93 64 FF FF"},
         {"z100,,", "93 64 FF FF"},
-        {"z90,80 z+5", "93 55 FF FF"},           // relative to the last item of the sequence
-        {"z90,80,,, z, z+1", "93 7F FF FF"},     // an omitted later item is 128: no velocity
+        {"z90,80 z+5", "93 55 FF FF"},        // relative to the last item of the sequence
+        {"z90,80,,, z, z+1", "93 7F FF FF"},  // an omitted later item is 128
         {"z90,80 z:0", "93 50 FF FF"},
-        {"z, z, S8", "B0 80 00 FF"},
-    };
-    for (const auto& [mml, stream] : cases)
-        EXPECT_EQ(streams(".ASSIGN 1 {midi1}\n(t1) " + std::string(mml)), stream) << mml;
+    });
 }
 
 TEST(VelocityList, RandomRangeAndRelativeValuesFollowEachTrack) {
-    const char* assign = ".RANDOMIZE_SEED 1\n.ASSIGN 1 {midi1}\n.ASSIGN 2 {midi2}\n";
+    const std::string assign = ".RANDOMIZE_SEED 1\n.ASSIGN 1 {midi1}\n.ASSIGN 2 {midi2}\n";
     // From the seed 1 the generator gives 346, 130, 10982: offsets 0, -6, +10.
-    EXPECT_EQ(streams(std::string(assign) + "(t1) z100:10 z100:10 z100:10"), "93 64 93 5E 93 6E FF FF");
-    EXPECT_EQ(streams(std::string(assign) + "(t1,2) z100:10"), "93 64 FF FF | 93 5E FF FF");
-    EXPECT_EQ(streams(std::string(assign) + "(t1) z50 (t1,2) z+10"), "93 32 93 3C FF FF FF FF | 93 7F FF FF");
+    EXPECT_EQ(streamsOf(assign + "(t1) z100:10 z100:10 z100:10"), "93 64 93 5E 93 6E FF FF");
+    EXPECT_EQ(streamsOf(assign + "(t1,2) z100:10"), "93 64 FF FF | 93 5E FF FF");
+    EXPECT_EQ(streamsOf(assign + "(t1) z50 (t1,2) z+10"), "93 32 93 3C FF FF FF FF | 93 7F FF FF");
 }
 
-TEST(QuantizeList, WarnsOfASequenceAndWritesNothing) {
-    RunResult result = compileSource(".ASSIGN 1 {midi1}\n(t1) q6,4 Q7\n", {"-W4", "-z3"});
+TEST(Sequences, DriveTheGatesAndVelocitiesOfNotes) {
+    expectStreams({
+        {"q6 c4", "3C 30 24 80 FF FF FF FF"},
+        {"q*-10 c4 c16", "3C 30 26 80 3C 0C 02 80 FF FF FF FF"},
+        {"q*20 c4", "3C 30 14 80 FF FF FF FF"},
+        {"q-2 c4", "3C 30 3C 80 FF FF FF FF"},
+        {"q6,4 c4 c4 c4", "3C 30 24 80 3C 30 18 80 3C 30 24 80 FF FF FF FF"},
+        {"z100,80 c c c", "93 64 3C 30 30 80 93 50 3C 30 30 80 93 64 3C 30 30 80 FF FF"},
+        {"z100,,50 c c c", "93 64 3C 30 30 80 3C 30 30 80 93 32 3C 30 30 80 FF FF FF FF"},
+        {"z100,80 z, c", "3C 30 30 80 FF FF FF FF"},  // no element: the sequence stops
+        {"z100,80 =16 c =0 c",
+         "99 00 98 00 B3 00 00 96 00 93 64 3C 30 30 80 99 00 98 00 B3 00 00 96 00 3C 30 30 80 FF FF FF FF"},
+    });
+}
+
+TEST(QuantizeList, WarnsOfASequence) {
+    RunResult result = compileSource(onTrack1("q6,4 Q7"), {"-W4"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(stderrWithoutBanner(result).substr(0, stderrWithoutBanner(result).find('\n')),
-              "song.vls\t2: Warning: quantize sequence can use only for vlc2.");
-    VldFile vld = readVld(result.vldBytes);
-    ASSERT_EQ(vld.tracks.size(), 1u);
-    EXPECT_EQ(toHex(vld.tracks[0].events), "FF FF FF FF");
+    EXPECT_EQ(firstLine(result), "song.vls\t2: Warning: quantize sequence can use only for vlc2.");
 }
 
 }  // namespace
