@@ -6,25 +6,15 @@
 
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
+#include "track/tuplets.h"
 #include "track/velocity.h"
 
 namespace {
 
-constexpr int kTieGate = 0x8000;      // gate of a note tied to the next
-constexpr int kChordHoldGate = 0xFFFF; // gate of a note held into the next chord
-
 // Pitch classes of the letters a to g.
 constexpr int kPitchClass[7] = {9, 11, 0, 2, 4, 5, 7};
 
-// What a note or rest read from its text.
-struct NoteText {
-    int step = 0;
-    int gate = 0;
-    bool gateGiven = false;
-    bool tieLength = false;  // a tie carried its own length
-    int velocityValue = 0;
-    int velocityKind = kValueOmitted;
-};
+}  // namespace
 
 // `^` ties: their lengths add to the step.
 Pos parseTies(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
@@ -99,6 +89,8 @@ Pos readNoteNumber(Pos p, const trkinf& info, int& note) {
     return p;
 }
 
+namespace {
+
 // Reads, once more, what may follow a note after its ties and echo: further
 // ties, a gate, a velocity (read but not used) and `&`.
 Pos finishNote(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
@@ -138,15 +130,18 @@ void updateTieList(trkinf& info, int note, size_t stepOffset, int gate) {
 
 }  // namespace
 
-int gateFromQuantize(const trkinf& info, int step) {
-    SequenceItem item = info.quantize_index < info.quantize.size() ? info.quantize[info.quantize_index] : SequenceItem{8};
-    int q = item.value;
-    if (item.kind == kValueRelative) return (q < 0 || q < step) ? step - q : step;
-    if (item.kind == kValueClocks) return step >= q ? q : step;
-    int resolution = info.gate_resolution != 0 ? info.gate_resolution : 8;
+int gateFromQuantizeItem(int q, int kind, int resolution, int step) {
+    if (kind == kValueRelative) return (q < 0 || q < step) ? step - q : step;
+    if (kind == kValueClocks) return step >= q ? q : step;
+    if (resolution == 0) resolution = 8;
     int gate = (step * q / resolution) & 0xFFFF;
     if (gate == 0 && step != 0) gate = 1;
     return gate;
+}
+
+int gateFromQuantize(const trkinf& info, int step) {
+    SequenceItem item = info.quantize_index < info.quantize.size() ? info.quantize[info.quantize_index] : SequenceItem{8};
+    return gateFromQuantizeItem(item.value, item.kind, info.gate_resolution, step);
 }
 
 void addClocks(trkinf& info, int step) {
@@ -188,9 +183,7 @@ void writeNoteEvent(Pos p, TrackCompile& tc, int track, int note, int step, int 
     if (info.tuplet_depth != 0) {
         // Inside a tuplet the step and gate take fixed words, rewritten
         // compactly when the tuplet closes.
-        SequenceItem q = info.quantize_index < info.quantize.size() ? info.quantize[info.quantize_index] : SequenceItem{};
-        info.r.push_back(TupletNode{static_cast<int32_t>(buf.size()), q.value, q.kind, static_cast<uint8_t>(nodeKind)});
-        ++info.tuplet_depth;
+        recordTupletEvent(tc, track, nodeKind);
         buf.putBE16(static_cast<uint32_t>(step));
         buf.putBE16(static_cast<uint32_t>(gate));
     } else {

@@ -13,6 +13,31 @@ Pos changeOctave(Pos p, trkinf& info);
 
 // The gate of a step from the track's quantize setting.
 int gateFromQuantize(const trkinf& info, int step);
+// The gate of a step from one quantize item (value and kind) and the track's
+// gate resolution.
+int gateFromQuantizeItem(int value, int kind, int resolution, int step);
+
+constexpr int kTieGate = 0x8000;        // gate of a note tied to the next
+constexpr int kChordHoldGate = 0xFFFF;  // gate of a note held into the next chord
+
+// What a note or rest read from its text.
+struct NoteText {
+    int step = 0;
+    int gate = 0;
+    bool gateGiven = false;
+    bool tieLength = false;  // a tie carried its own length
+    int velocityValue = 0;
+    int velocityKind = kValueOmitted;
+};
+
+// The note number of the letter at p and its accidentals.
+Pos readNoteNumber(Pos p, const trkinf& info, int& note);
+// `^` ties: their lengths add to the step.
+Pos parseTies(Pos p, NoteText& note, const trkinf& info, const headdata& hd);
+// `,length`: the gate.
+Pos parseGate(Pos p, NoteText& note, const trkinf& info, const headdata& hd);
+// `,velocity`: a number, relative when signed.
+Pos parseVelocity(Pos p, NoteText& note);
 
 // Adds a step to the track's played length unless a tuplet is open.
 void addClocks(trkinf& info, int step);

@@ -18,6 +18,7 @@ void initTrkInf2(trkinf& info, int /*track*/) {
     info.r.clear();
     info.s.clear();
     info.c.clear();
+    info.tuplet_fields.clear();
 }
 
 void releaseTrkInf(trkinf& info, int /*track*/) {
@@ -28,6 +29,7 @@ void releaseTrkInf(trkinf& info, int /*track*/) {
     std::vector<TupletNode>().swap(info.r);
     std::vector<GroupFrame>().swap(info.s);
     std::vector<TieNode>().swap(info.c);
+    std::vector<OffsetField>().swap(info.tuplet_fields);
 }
 
 void copyTrkInf(trkinf& destination, const trkinf& source) {
@@ -36,12 +38,14 @@ void copyTrkInf(trkinf& destination, const trkinf& source) {
     std::vector<TupletNode> r = std::move(destination.r);
     std::vector<GroupFrame> s = std::move(destination.s);
     std::vector<TieNode> c = std::move(destination.c);
+    std::vector<OffsetField> fields = std::move(destination.tuplet_fields);
     destination = source;
     destination.l = std::move(l);
     destination.d = std::move(d);
     destination.r = std::move(r);
     destination.s = std::move(s);
     destination.c = std::move(c);
+    destination.tuplet_fields = std::move(fields);
     // The copies of the sequences hold at least one item.
     destination.velocity.resize(std::max<size_t>(1, std::min<size_t>(source.velocity_count, source.velocity.size())));
     destination.quantize.resize(std::max<size_t>(1, std::min<size_t>(source.quantize_count, source.quantize.size())));

@@ -26,7 +26,7 @@ struct SequenceItem {
 struct RepeatFrame {
     int32_t start_offset = 0;   // stream offset of the count operand of its 0xCD event
     int32_t patch_offset = 0;   // forward-offset field still to be patched, 0 none
-    int8_t ending = 0;          // 0 plain, n after `|n`, negative when closed while endings remain
+    int32_t ending = 0;         // 0 plain, n after `|n`, negative when closed while endings remain
     int32_t count = 0;
     int32_t pass = 0;
     int32_t section_start = 0;  // total_clocks at `|:` or at the last `|` / `|n`
@@ -44,6 +44,14 @@ struct TupletNode {
     int16_t quantize_value = 0;
     uint8_t quantize_kind = 0;
     uint8_t node_kind = 0;  // 0 note; 1 and 2 as the tuplet close uses them
+};
+
+// A 32-bit relative offset (`to` - `from`) written while a tuplet is open: its
+// value is worked out again when the tuplet closes and the stream shrinks.
+struct OffsetField {
+    int32_t field = 0;
+    int32_t from = 0;
+    int32_t to = 0;
 };
 
 // A `{{` reserved-length group.
@@ -113,6 +121,7 @@ struct trkinf {
     std::vector<TupletNode> r;   // tuplet notes
     std::vector<GroupFrame> s;   // reserved-length groups
     std::vector<TieNode> c;      // pending ties
+    std::vector<OffsetField> tuplet_fields;  // relative offsets written inside the open tuplet
     headdata* header = nullptr;
 };
 
