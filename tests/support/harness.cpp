@@ -74,8 +74,8 @@ std::vector<std::string> TempDir::list() const {
     return names;
 }
 
-RunResult runVlc3In(const TempDir& dir, const std::vector<std::string>& args, std::string_view stdinBytes,
-                    std::string_view vldName) {
+RunResult runProgramIn(const TempDir& dir, const std::string& binary, const std::vector<std::string>& args,
+                       std::string_view stdinBytes) {
     const std::string inPath = dir.ioPath("stdin");
     const std::string outPath = dir.ioPath("stdout");
     const std::string errPath = dir.ioPath("stderr");
@@ -83,7 +83,6 @@ RunResult runVlc3In(const TempDir& dir, const std::vector<std::string>& args, st
 
     // Everything the child needs is prepared before fork: after it, only
     // async-signal-safe calls.
-    const std::string binary = VLC3_BINARY;
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(binary.c_str()));
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -122,6 +121,12 @@ RunResult runVlc3In(const TempDir& dir, const std::vector<std::string>& args, st
     }
     result.stdoutBytes = readWhole(outPath);
     result.stderrText = textOf(readWhole(errPath));
+    return result;
+}
+
+RunResult runVlc3In(const TempDir& dir, const std::vector<std::string>& args, std::string_view stdinBytes,
+                    std::string_view vldName) {
+    RunResult result = runProgramIn(dir, VLC3_BINARY, args, stdinBytes);
     std::error_code ignored;
     result.vldExists = fs::is_regular_file(dir.pathOf(vldName), ignored);
     if (result.vldExists) result.vldBytes = dir.read(vldName);

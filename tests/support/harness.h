@@ -70,6 +70,11 @@ struct SourceFile {
 RunResult runVlc3In(const TempDir& dir, const std::vector<std::string>& args, std::string_view stdinBytes = {},
                     std::string_view vldName = "song.VLD");
 
+// Runs any program of the build (`binary args...`) the same way, with `dir`
+// as the current directory; the compiled-file fields stay empty.
+RunResult runProgramIn(const TempDir& dir, const std::string& binary, const std::vector<std::string>& args,
+                       std::string_view stdinBytes = {});
+
 // Writes `source` to song.vls (and the extra files beside it) in a fresh
 // directory and runs `vlc3 song.vls extraArgs...`.
 RunResult compileSource(std::string_view source, const std::vector<std::string>& extraArgs = {},

@@ -1,0 +1,593 @@
+#include "dump/event_decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "compile/byte_order.h"
+#include "compile/event_table.h"
+#include "dump/exclusive_check.h"
+#include "dump/format.h"
+#include "dump/layout.h"
+
+namespace vld {
+
+namespace {
+
+constexpr bool kTableLayoutsRead = [] {
+    for (const EventRow& row : kEventTable) {
+        if (!layoutWellFormed(row.layout)) return false;
+    }
+    return true;
+}();
+static_assert(kTableLayoutsRead, "every operand layout of the event table must read");
+
+constexpr const char* kWaveNames[] = {"saw", "square", "triangle", "s.saw", "random"};
+
+std::string number(long long value) { return std::to_string(value); }
+
+std::string streamName(int order) { return order == 0 ? "common stream" : "track " + std::to_string(order); }
+
+// Where reading stands inside one event, and how far it may go.
+struct Cursor {
+    const unsigned char* bytes;
+    uint32_t pos;
+    uint32_t limit;
+
+    bool has(uint32_t count) const { return count <= limit - pos; }
+    unsigned byte() { return bytes[pos++]; }
+    uint32_t be16() {
+        uint32_t v = getBE16(bytes + pos);
+        pos += 2;
+        return v;
+    }
+    uint32_t be32() {
+        uint32_t v = getBE32(bytes + pos);
+        pos += 4;
+        return v;
+    }
+    bool duration(uint32_t& value) {
+        if (!has(1) || (bytes[pos] >= 0x80 && !has(2))) return false;
+        size_t size = 0;
+        value = decodeDuration(bytes + pos, size);
+        pos += static_cast<uint32_t>(size);
+        return true;
+    }
+};
+
+// Per-event state of the layout tokens that depend on each other.
+struct TokenState {
+    std::vector<bool> flags;  // fnote top bits not yet taken by fdur
+    size_t next_flag = 0;
+    uint32_t counted = 0;
+    uint32_t step = 0;
+};
+
+Operand numberOperand(std::string_view label, long long value) {
+    return {std::string(label), number(value), number(value)};
+}
+
+Operand noteOperand(std::string_view label, unsigned note) {
+    std::string name = noteName(note);
+    return {std::string(label), name, "{\"number\":" + number(note) + ",\"name\":" + jsonString(name) + "}"};
+}
+
+Operand velocityOperand(std::string_view label, unsigned v) {
+    if (v == 0x80) return {std::string(label), "none", "{\"kind\":\"none\"}"};
+    if (v < 0x80) return {std::string(label), number(v), "{\"kind\":\"absolute\",\"value\":" + number(v) + "}"};
+    int relative = static_cast<int>(v) - 0xC0;
+    std::string text = (relative >= 0 ? "+" : "") + number(relative);
+    return {std::string(label), text, "{\"kind\":\"relative\",\"value\":" + number(relative) + "}"};
+}
+
+Operand textOperand(std::string_view label, const unsigned char* bytes, size_t count) {
+    return {std::string(label), quotedText(bytes, count), jsonString(bytes, count)};
+}
+
+Operand hexOperand(std::string_view label, const unsigned char* bytes, size_t count) {
+    std::string hex = hexBytes(bytes, count);
+    return {std::string(label), hex.empty() ? "none" : hex, "\"" + hex + "\""};
+}
+
+std::vector<std::string_view> splitNames(std::string_view names) {
+    std::vector<std::string_view> out;
+    while (!names.empty()) {
+        size_t comma = names.find(',');
+        out.push_back(names.substr(0, comma));
+        names = comma == std::string_view::npos ? std::string_view{} : names.substr(comma + 1);
+    }
+    return out;
+}
+
+class Decoder {
+public:
+    explicit Decoder(const StreamInput& input) : in_(input) {
+        out_.order = input.order;
+        out_.file_offset = input.file_offset;
+        out_.length = input.length;
+    }
+
+    Stream run();
+
+private:
+    const EventRow* choose(uint32_t p, uint8_t code) const;
+    bool picks(const EventRow& row, uint32_t p) const;
+    bool seenAt(int64_t offset, uint8_t code) const;
+    bool decode(uint32_t p, const EventRow& row, Event& event);
+    bool token(const LayoutToken& t, Cursor& c, TokenState& state, Event& event);
+    bool group(const LayoutToken& t, Cursor& c, Event& event);
+    Operand jump(const LayoutToken& t, uint32_t operand_start, uint32_t value) const;
+    void problem(uint32_t offset, const std::string& text);
+    bool restIsPadding(uint32_t p) const;
+
+    const StreamInput& in_;
+    Stream out_;
+    std::vector<std::pair<uint32_t, uint8_t>> seen_;  // offsets and codes of the events read so far
+    uint32_t clock_ = 0;
+};
+
+bool Decoder::seenAt(int64_t offset, uint8_t code) const {
+    if (offset < 0) return false;
+    auto it = std::lower_bound(seen_.begin(), seen_.end(), std::make_pair(static_cast<uint32_t>(offset), uint8_t{0}));
+    return it != seen_.end() && it->first == offset && it->second == code;
+}
+
+bool Decoder::picks(const EventRow& row, uint32_t p) const {
+    const unsigned char* s = in_.bytes;
+    uint32_t left = in_.length - p;
+    switch (row.pick) {
+    case Pick::always: return true;
+    case Pick::firstOperand: return left >= 2 && s[p + 1] == row.pick_value;
+    case Pick::repeatLink: {
+        // 0xD8, 16-bit pass, back value at F: F + 2 - back is the count of a 0xCD.
+        if (left < 11) return false;
+        int64_t f = p + 3;
+        int64_t start = f + 2 - static_cast<int32_t>(getBE32(s + f));
+        return seenAt(start - 1, 0xCD);
+    }
+    case Pick::codaLink: {
+        if (left < 5) return false;
+        int64_t target = int64_t{p} + 5 + static_cast<int32_t>(getBE32(s + p + 1));
+        return seenAt(target - 1, 0xD4);
+    }
+    case Pick::trackIndex: return left >= 3 && getBE16(s + p + 1) < static_cast<uint32_t>(in_.track_count);
+    case Pick::wordPresence: return left >= 4 && s[p + 2] == 0x00 && s[p + 3] == 0x01;
+    }
+    return false;
+}
+
+const EventRow* Decoder::choose(uint32_t p, uint8_t code) const {
+    uint8_t stream = in_.order == 0 ? kCommonStream : kTrackStream;
+    for (const EventRow& row : kEventTable) {
+        if (code < row.code || code > row.last_code || !(row.streams & stream)) continue;
+        if (picks(row, p)) return &row;
+    }
+    return nullptr;
+}
+
+Operand Decoder::jump(const LayoutToken& t, uint32_t operand_start, uint32_t value) const {
+    int64_t v = static_cast<int32_t>(value);
+    int64_t target = 0;
+    switch (t.kind) {
+    case Kind::fwdend: target = operand_start + 4 + v; break;
+    case Kind::fwdstart: target = operand_start + v; break;
+    case Kind::backend: target = operand_start + 4 - v; break;
+    default: target = operand_start + 2 - v; break;  // backstart2
+    }
+    Operand op{std::string(t.label), number(v), ""};
+    if (v == 0 && (t.kind == Kind::fwdend || t.kind == Kind::fwdstart)) {
+        op.text += " (not linked)";
+        op.json = "{\"value\":0,\"target\":null}";
+        return op;
+    }
+    bool inside = target >= 0 && target < in_.length;
+    op.text += inside ? " -> " + hexNumber(static_cast<uint32_t>(target)).substr(2) : " -> outside the stream";
+    op.json = "{\"value\":" + number(v) + ",\"target\":" + (inside ? number(target) : "null") + "}";
+    return op;
+}
+
+bool Decoder::group(const LayoutToken& t, Cursor& c, Event& event) {
+    uint32_t presence = 0;
+    int elements = 8;
+    if (t.kind == Kind::lo16) {
+        if (!c.has(2)) return false;
+        presence = c.be16();
+        elements = 16;
+    } else {
+        if (!c.has(1)) return false;
+        presence = c.byte();
+    }
+    std::vector<std::string_view> names = splitNames(t.names);
+    std::string text, json;
+    auto add = [&](const std::string& name, const std::string& textValue, const std::string& jsonValue) {
+        text += (text.empty() ? "" : " ") + name + ":" + textValue;
+        json += (json.empty() ? "" : ",") + jsonString(name) + ":" + jsonValue;
+    };
+    if (t.kind == Kind::sw8) {
+        bool on = presence & 0x80;
+        add("switch", on ? "on" : "off", on ? "true" : "false");
+        elements = 7;
+    }
+    for (int i = 0; i < elements; ++i) {
+        int bit = t.kind == Kind::hi8 ? 7 - i : t.kind == Kind::sw8 ? 6 - i : i;
+        if (!(presence & (1u << bit))) continue;
+        long long value = 0;
+        uint32_t d = 0;
+        switch (t.widthOf(i)) {
+        case Width::u8:
+            if (!c.has(1)) return false;
+            value = c.byte();
+            break;
+        case Width::s8:
+            if (!c.has(1)) return false;
+            value = static_cast<int8_t>(c.byte());
+            break;
+        case Width::u16:
+            if (!c.has(2)) return false;
+            value = c.be16();
+            break;
+        case Width::s16:
+            if (!c.has(2)) return false;
+            value = static_cast<int16_t>(c.be16());
+            break;
+        case Width::dur:
+            if (!c.duration(d)) return false;
+            value = d;
+            break;
+        }
+        std::string name = static_cast<size_t>(i) < names.size() ? std::string(names[i]) : number(i + 1);
+        add(name, number(value), number(value));
+    }
+    event.operands.push_back({std::string(t.label), text.empty() ? "none" : text, "{" + json + "}"});
+    return true;
+}
+
+bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& event) {
+    const std::string label(t.label);
+    std::vector<Operand>& ops = event.operands;
+    const unsigned char* s = c.bytes;
+    uint32_t start = c.pos;
+    uint32_t d = 0;
+    switch (t.kind) {
+    case Kind::u8:
+        if (!c.has(1)) return false;
+        ops.push_back(numberOperand(label, c.byte()));
+        return true;
+    case Kind::s8:
+        if (!c.has(1)) return false;
+        ops.push_back(numberOperand(label, static_cast<int8_t>(c.byte())));
+        return true;
+    case Kind::u16:
+        if (!c.has(2)) return false;
+        ops.push_back(numberOperand(label, c.be16()));
+        return true;
+    case Kind::s16:
+        if (!c.has(2)) return false;
+        ops.push_back(numberOperand(label, static_cast<int16_t>(c.be16())));
+        return true;
+    case Kind::u32:
+        if (!c.has(4)) return false;
+        ops.push_back(numberOperand(label, c.be32()));
+        return true;
+    case Kind::u8m1:
+        if (!c.has(1)) return false;
+        ops.push_back(numberOperand(label, c.byte() + 1));
+        return true;
+    case Kind::u16m1:
+        if (!c.has(2)) return false;
+        ops.push_back(numberOperand(label, c.be16() + 1));
+        return true;
+    case Kind::hex:
+        if (!c.has(t.size)) return false;
+        c.pos += t.size;
+        ops.push_back(hexOperand(label, s + start, t.size));
+        return true;
+    case Kind::ifb: {
+        if (!c.has(1)) return false;
+        unsigned v = c.byte();
+        if (v == 255) ops.push_back({label, "none", "null"});
+        else ops.push_back(numberOperand(label, v));
+        return true;
+    }
+    case Kind::mod: {
+        if (!c.has(1)) return false;
+        unsigned v = c.byte();
+        if (v % 2 == 0) ops.push_back(numberOperand(label, v / 2 + 1));
+        else ops.push_back({label, "byte " + number(v), "{\"byte\":" + number(v) + "}"});
+        return true;
+    }
+    case Kind::note:
+        if (!c.has(1)) return false;
+        ops.push_back(noteOperand(label, c.byte()));
+        return true;
+    case Kind::codenote: ops.push_back(noteOperand(label, event.code)); return true;
+    case Kind::fnote: {
+        if (!c.has(1)) return false;
+        unsigned v = c.byte();
+        state.flags.push_back(v & 0x80);
+        ops.push_back(noteOperand(label, v & 0x7F));
+        return true;
+    }
+    case Kind::fdur:
+        if (state.next_flag < state.flags.size() && state.flags[state.next_flag++]) {
+            if (!c.duration(d)) return false;
+            ops.push_back(numberOperand(label, d));
+        }
+        return true;
+    case Kind::step:
+        if (!c.duration(d)) return false;
+        state.step += d;
+        ops.push_back(numberOperand(label, d));
+        return true;
+    case Kind::dur:
+        if (!c.duration(d)) return false;
+        ops.push_back(numberOperand(label, d));
+        return true;
+    case Kind::gate:
+        if (!c.duration(d)) return false;
+        if (d == 0x8000) ops.push_back({label, "tie", "\"tie\""});
+        else if (d == 0xFFFF) ops.push_back({label, "hold", "\"hold\""});
+        else ops.push_back(numberOperand(label, d));
+        return true;
+    case Kind::vel:
+        if (!c.has(1)) return false;
+        ops.push_back(velocityOperand(label, c.byte()));
+        return true;
+    case Kind::vol: {
+        if (!c.has(1)) return false;
+        unsigned v = c.byte();
+        bool small = v >= 128;
+        unsigned value = small ? v - 128 : v;
+        ops.push_back({label, small ? number(value) + "/16" : number(value),
+                       "{\"value\":" + number(value) + ",\"scale\":" + (small ? "16" : "127") + "}"});
+        return true;
+    }
+    case Kind::wave: {
+        if (!c.has(2)) return false;
+        uint32_t raw = c.be16();
+        uint32_t w = raw >= 0x8000 ? raw - 32760 : raw;
+        std::string text = number(w);
+        if (w < std::size(kWaveNames)) text += std::string(" (") + kWaveNames[w] + ")";
+        ops.push_back({label, text, number(w)});
+        return true;
+    }
+    case Kind::device: {
+        if (!c.has(2)) return false;
+        uint32_t word = c.be16();
+        std::string name = deviceName(static_cast<uint16_t>(word));
+        ops.push_back({label, name, "{\"word\":" + number(word) + ",\"name\":" + jsonString(name) + "}"});
+        return true;
+    }
+    case Kind::fwdend:
+    case Kind::fwdstart:
+    case Kind::backend:
+    case Kind::backstart2:
+        if (!c.has(4)) return false;
+        ops.push_back(jump(t, start, c.be32()));
+        return true;
+    case Kind::vlist8: {
+        if (!c.has(8)) return false;
+        std::string text, json;
+        for (int i = 0; i < 8; ++i) {
+            unsigned v = c.byte();
+            text += (i ? " " : "") + (v == 0xFF ? std::string("-") : number(v));
+            json += (i ? "," : "") + (v == 0xFF ? std::string("null") : number(v));
+        }
+        ops.push_back({label, text, "[" + json + "]"});
+        return true;
+    }
+    case Kind::text0: {
+        const unsigned char* end = std::find(s + c.pos, s + c.limit, 0);
+        if (end == s + c.limit) return false;
+        ops.push_back(textOperand(label, s + c.pos, static_cast<size_t>(end - (s + c.pos))));
+        c.pos = static_cast<uint32_t>(end - s) + 1;
+        return true;
+    }
+    case Kind::label: {
+        if (!c.has(1)) return false;
+        unsigned n = c.byte();
+        if (!c.has(n)) return false;
+        ops.push_back(textOperand(label, s + c.pos, n));
+        c.pos += n;
+        return true;
+    }
+    case Kind::frame8:
+    case Kind::frame32: {
+        uint32_t n = 0;
+        if (t.kind == Kind::frame8) {
+            if (!c.has(1)) return false;
+            n = c.byte();
+        } else {
+            if (!c.has(4)) return false;
+            n = c.be32();
+        }
+        if (!c.has(n)) return false;
+        c.limit = c.pos + n;
+        ops.push_back(numberOperand(label, n));
+        return true;
+    }
+    case Kind::restHex:
+    case Kind::restText:
+    case Kind::restMessage:
+    case Kind::restKey:
+    case Kind::restMeter: {
+        const unsigned char* rest = s + c.pos;
+        uint32_t n = c.limit - c.pos;
+        c.pos = c.limit;
+        if (t.kind == Kind::restText) {
+            // Event texts end in a 0 byte that belongs to the frame, not to the text.
+            uint32_t shown = static_cast<uint32_t>(std::find(rest, rest + n, 0) - rest);
+            ops.push_back(textOperand(label, rest, shown));
+        } else if (t.kind == Kind::restKey && n == 2) {
+            std::string name = keyName(static_cast<int8_t>(rest[0]), rest[1]);
+            ops.push_back({label, name, "{\"fifths\":" + number(static_cast<int8_t>(rest[0])) + ",\"mode\":" +
+                                            number(rest[1]) + ",\"name\":" + jsonString(name) + "}"});
+        } else if (t.kind == Kind::restMeter && n == 2) {
+            ops.push_back({label, number(rest[0]) + "/" + number(rest[1]),
+                           "{\"numerator\":" + number(rest[0]) + ",\"denominator\":" + number(rest[1]) + "}"});
+        } else {
+            ops.push_back(hexOperand(label, rest, n));
+        }
+        if (t.kind == Kind::restMessage) {
+            std::string text, json;
+            for (const MessageCheck& check : checkExclusive(rest, n)) {
+                const char* verdict = check.verdict == Verdict::right ? "right"
+                                      : check.verdict == Verdict::wrong ? "wrong"
+                                                                        : "none";
+                std::string one = check.maker + " " + verdict;
+                if (check.verdict == Verdict::wrong) one += " (should be " + hexNumber(check.expected, 2) + ")";
+                text += (text.empty() ? "" : ", ") + one;
+                json += std::string(json.empty() ? "" : ",") + "{\"maker\":" + jsonString(check.maker) +
+                        ",\"verdict\":\"" + verdict + "\",\"expected\":" +
+                        (check.verdict == Verdict::none ? "null" : number(check.expected)) +
+                        ",\"note\":" + jsonString(check.note) + "}";
+            }
+            ops.push_back({"checksum", text, "[" + json + "]"});
+        }
+        return true;
+    }
+    case Kind::count32:
+        if (!c.has(4)) return false;
+        state.counted = c.be32();
+        ops.push_back(numberOperand(label, state.counted));
+        return true;
+    case Kind::countedHex:
+        if (!c.has(state.counted)) return false;
+        ops.push_back(hexOperand(label, s + c.pos, state.counted));
+        c.pos += state.counted;
+        return true;
+    case Kind::even:
+        if (c.pos % 2 == 1) {
+            if (!c.has(1)) return false;
+            ++c.pos;
+        }
+        return true;
+    case Kind::split: {
+        if (!c.has(1)) return false;
+        unsigned head = c.byte();
+        unsigned entries = head & 0x7F;
+        std::string text = head & 0x80 ? "on" : "off", json;
+        for (unsigned i = 0; i < entries; ++i) {
+            if (!c.has(6)) return false;
+            unsigned low = c.byte(), high = c.byte();
+            uint32_t bank = c.be16(), program = c.be16() + 1;
+            text += "; " + noteName(low) + "-" + noteName(high) + " bank " + number(bank) + " program " + number(program);
+            json += std::string(i ? "," : "") + "{\"from\":" + number(low) + ",\"to\":" + number(high) +
+                    ",\"bank\":" + number(bank) + ",\"program\":" + number(program) + "}";
+        }
+        ops.push_back({label, text,
+                       "{\"switch\":" + std::string(head & 0x80 ? "true" : "false") + ",\"entries\":[" + json + "]}"});
+        return true;
+    }
+    case Kind::lo8:
+    case Kind::hi8:
+    case Kind::lo16:
+    case Kind::sw8: return group(t, c, event);
+    case Kind::bad: return false;
+    }
+    return false;
+}
+
+bool Decoder::decode(uint32_t p, const EventRow& row, Event& event) {
+    Cursor c{in_.bytes, p + 1, in_.length};
+    TokenState state;
+    std::string_view layout = row.layout;
+    LayoutToken t;
+    uint32_t frame_end = 0;
+    bool framed = false;
+    while (nextLayoutToken(layout, t)) {
+        if (!token(t, c, state, event)) return false;
+        if (t.kind == Kind::frame8 || t.kind == Kind::frame32) {
+            framed = true;
+            frame_end = c.limit;
+        }
+    }
+    if (framed) c.pos = frame_end;
+    event.size = c.pos - p;
+    if (in_.order != 0) clock_ += state.step;
+    return true;
+}
+
+void Decoder::problem(uint32_t offset, const std::string& text) {
+    out_.problems.push_back({in_.file_offset + offset, streamName(in_.order) + " at stream offset " +
+                                                           hexNumber(offset).substr(2) + ": " + text});
+}
+
+bool Decoder::restIsPadding(uint32_t p) const {
+    return std::all_of(in_.bytes + p, in_.bytes + in_.length, [](unsigned char b) { return b == kEndCode; });
+}
+
+Stream Decoder::run() {
+    bool ended = false;
+    uint32_t p = 0;
+    while (p < in_.length) {
+        uint8_t code = in_.bytes[p];
+        Event event;
+        event.offset = p;
+        event.code = code;
+        event.has_clock = in_.order != 0;
+        event.clock = clock_;
+        if (event.has_clock) event.position = in_.timing.position(clock_);
+        const EventRow* row = choose(p, code);
+        if (!row) {
+            event.known = false;
+            event.size = 1;
+            event.name = "unknown";
+            event.hex = hexBytes(in_.bytes + p, 1);
+            event.operands.push_back({"code", hexNumber(code, 2), number(code)});
+            out_.events.push_back(std::move(event));
+            problem(p, "unknown event code " + hexNumber(code, 2) + "; the rest of the stream is not listed");
+            return std::move(out_);
+        }
+        event.name = std::string(row->name);
+        if (!decode(p, *row, event)) {
+            char text[160];
+            std::snprintf(text, sizeof text, "truncated event %s (%s): the stream ends %u byte(s) after its code",
+                          hexNumber(code, 2).c_str(), event.name.c_str(), in_.length - p - 1);
+            problem(p, text);
+            return std::move(out_);
+        }
+        ended = code == kEndCode;
+        event.hex = hexBytes(in_.bytes + p, event.size);
+        seen_.emplace_back(p, code);
+        out_.events.push_back(std::move(event));
+        p += out_.events.back().size;
+        if (ended && restIsPadding(p)) {
+            out_.padding = in_.length - p;
+            break;
+        }
+    }
+    if (!ended && in_.order != 0) problem(in_.length, "the stream ends without its end code 0xFF");
+    return std::move(out_);
+}
+
+}  // namespace
+
+Timing Timing::of(uint16_t time_base, uint16_t meter) {
+    Timing t;
+    t.whole_note = time_base;
+    unsigned m = meter >> 8, n = meter & 0xFF;
+    if (m && n) {
+        t.numerator = m;
+        t.denominator = n;
+    }
+    return t;
+}
+
+std::string Timing::position(uint32_t clock) const {
+    if (whole_note == 0) return "-";
+    uint32_t beat = std::max<uint32_t>(1, whole_note / denominator);
+    uint32_t bar = beat * numerator;
+    size_t width = 2;
+    for (uint32_t v = beat - 1; v >= 100; v /= 10) ++width;
+    std::string tick = std::to_string(clock % beat);
+    if (tick.size() < width) tick.insert(0, width - tick.size(), '0');
+    return std::to_string(clock / bar + 1) + ":" + std::to_string(clock % bar / beat + 1) + ":" + tick;
+}
+
+Stream decodeStream(const StreamInput& input) {
+    return Decoder(input).run();
+}
+
+}  // namespace vld

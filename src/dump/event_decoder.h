@@ -1,0 +1,35 @@
+// Decoding one event stream through the event table.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "dump/vld_dump.h"
+
+namespace vld {
+
+// Turns a clock count into bar:beat:tick from the time base and the meter
+// (4/4 when the file names none).
+struct Timing {
+    uint32_t whole_note = 192;
+    unsigned numerator = 4;
+    unsigned denominator = 4;
+
+    static Timing of(uint16_t time_base, uint16_t meter);
+    std::string position(uint32_t clock) const;
+};
+
+struct StreamInput {
+    const unsigned char* bytes = nullptr;  // the stream's first byte
+    uint32_t length = 0;
+    uint32_t file_offset = 0;  // of the first byte, for messages
+    int order = 0;             // 0 common, 1.. tracks
+    int track_count = 0;       // tracks in the file, to tell synchronize events
+    Timing timing;
+};
+
+// Decodes every event. The walk stops at a code that no row knows and at an
+// event cut short by the end of the stream, each recorded as a problem; a
+// track stream must also end in the end code (the common stream need not).
+Stream decodeStream(const StreamInput& input);
+
+}  // namespace vld

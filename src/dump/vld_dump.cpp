@@ -1,0 +1,263 @@
+#include "dump/vld_dump.h"
+
+#include <cstring>
+
+#include "compile/byte_order.h"
+#include "dump/event_decoder.h"
+#include "dump/format.h"
+
+namespace vld {
+
+namespace {
+
+constexpr uint32_t kHeaderSize = 80;
+constexpr unsigned char kMagic[8] = {0x1A, 'V', 'e', 'L', 't', 'R', 'a', '0'};
+constexpr uint32_t kEntrySize = 16;
+constexpr uint32_t kBlockHeadSize = 16;
+
+class FrameReader {
+public:
+    FrameReader(const unsigned char* data, size_t size, Dump& dump) : data_(data), dump_(dump) {
+        size_ = size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(size);
+        dump.file_size = size_;
+    }
+
+    bool readHeader();
+    bool readTable();
+
+    uint32_t common_start = 0;
+    uint32_t common_end = 0;
+
+private:
+    bool fail(uint32_t offset, const std::string& text) {
+        dump_.problems.push_back({offset, text});
+        return false;
+    }
+    // `pointer` stored at `field`, counted from `base`; false (with a problem)
+    // when the target lies outside the file.
+    bool resolve(uint32_t field, uint32_t base, const char* what, uint32_t& target);
+
+    const unsigned char* data_;
+    uint32_t size_;
+    Dump& dump_;
+    uint32_t table_ = 0;
+};
+
+bool FrameReader::resolve(uint32_t field, uint32_t base, const char* what, uint32_t& target) {
+    uint64_t t = uint64_t{base} + getBE32(data_ + field);
+    if (t >= size_) {
+        return fail(field, std::string(what) + " pointer " + hexNumber(getBE32(data_ + field), 8) +
+                               " leads past the end of the file (to " + hexNumber(static_cast<uint32_t>(t & 0xFFFFFFFF), 8) +
+                               ", size " + hexNumber(size_) + ")");
+    }
+    target = static_cast<uint32_t>(t);
+    return true;
+}
+
+bool FrameReader::readHeader() {
+    if (size_ < kHeaderSize) {
+        return fail(0, "the file has " + std::to_string(size_) + " bytes, too few for the 80-byte header");
+    }
+    if (std::memcmp(data_, kMagic, sizeof kMagic) != 0) {
+        return fail(0, "bad magic: the file does not begin with 1A \"VeLtRa0\" (it begins " + hexBytes(data_, 8) + ")");
+    }
+    HeaderInfo& h = dump_.header;
+    h.common_pointer = getBE32(data_ + 8);
+    h.table_pointer = getBE32(data_ + 12);
+    h.size_estimate = getBE32(data_ + 20);
+    h.comment_pointer = getBE32(data_ + 36);
+    h.longest_clocks = getBE32(data_ + 40);
+    h.meter = static_cast<uint16_t>(getBE16(data_ + 48));
+    h.key[0] = data_[52];
+    h.key[1] = data_[53];
+    h.time_base = static_cast<uint16_t>(getBE16(data_ + 54));
+    h.tempo = static_cast<uint16_t>(getBE16(data_ + 56));
+    h.flags = getBE32(data_ + 60);
+    h.track_count = data_[74];
+    dump_.header_read = true;
+
+    if (!resolve(12, 16, "track table", table_)) return false;
+    if (table_ < kHeaderSize) return fail(12, "the track table pointer leads into the header (to " + hexNumber(table_) + ")");
+    common_start = common_end = kHeaderSize;
+    if (h.common_pointer != 0) {
+        uint32_t common = 0;
+        if (!resolve(8, 12, "common data", common)) return false;
+        if (common != kHeaderSize) return fail(8, "the common data pointer does not lead to offset 0x0050");
+        common_end = table_;
+    } else if (table_ != kHeaderSize) {
+        return fail(12, "no common data, but the track table does not follow the header (it is at " +
+                            hexNumber(table_) + ")");
+    }
+    if (h.comment_pointer != 0) {
+        uint32_t text = 0;
+        if (!resolve(36, 40, "comment", text)) return false;
+        if (text < common_start || text >= common_end) {
+            return fail(36, "the comment pointer leads outside the common data (to " + hexNumber(text) + ")");
+        }
+        const unsigned char* begin = data_ + text;
+        const unsigned char* end = static_cast<const unsigned char*>(std::memchr(begin, 0, common_end - text));
+        if (!end) return fail(text, "the comment text runs to the end of the common data without its 0 byte");
+        h.has_comment = true;
+        h.comment.assign(reinterpret_cast<const char*>(begin), static_cast<size_t>(end - begin));
+    }
+    return true;
+}
+
+bool FrameReader::readTable() {
+    if (size_ - table_ < 2) return fail(table_, "the track table is cut short by the end of the file");
+    uint32_t stored = getBE16(data_ + table_);
+    uint32_t n = stored == 0xFFFF ? 0 : stored + 1;
+    if (n != dump_.header.track_count) {
+        return fail(table_, "the track table counts " + std::to_string(n) + " track(s), the header " +
+                                std::to_string(dump_.header.track_count));
+    }
+    uint32_t entries = table_ + 2;
+    if (uint64_t{entries} + uint64_t{kEntrySize} * n + (n ? 2 : 0) > size_) {
+        return fail(table_, "the track table of " + std::to_string(n) + " track(s) runs past the end of the file");
+    }
+    uint32_t separator = entries + kEntrySize * n;
+    if (n && (data_[separator] != 0x2F || data_[separator + 1] != 0x2F)) {
+        return fail(separator, "the separator 2F 2F is missing behind the track table");
+    }
+    uint32_t expected_block = n ? separator + 2 : separator;
+    for (uint32_t k = 0; k < n; ++k) {
+        uint32_t e = entries + kEntrySize * k;
+        TrackEntry track;
+        track.order = static_cast<int>(k) + 1;
+        track.rhythm = data_[e + 1] & 0x80;
+        track.interface_byte = data_[e + 2];
+        track.device = static_cast<uint16_t>(getBE16(data_ + e + 4));
+        track.channel = static_cast<uint16_t>(getBE16(data_ + e + 6));
+        if (!resolve(e + 12, e + 16, "block head", track.block_offset)) return false;
+        if (track.block_offset != expected_block) {
+            return fail(e + 12, "the block head of track " + std::to_string(k + 1) + " is at " +
+                                    hexNumber(track.block_offset) + ", not right behind the previous block at " +
+                                    hexNumber(expected_block));
+        }
+        uint32_t b = track.block_offset;
+        if (size_ - b < kBlockHeadSize) return fail(b, "the block head of track " + std::to_string(k + 1) + " is cut short");
+        uint32_t comment = getBE32(data_ + b + 12);
+        uint64_t events = uint64_t{b} + kBlockHeadSize + comment + (comment % 2);
+        if (events > size_) {
+            return fail(b + 12, "the comment of track " + std::to_string(k + 1) + " (" + std::to_string(comment) +
+                                    " bytes) runs past the end of the file");
+        }
+        track.comment.assign(reinterpret_cast<const char*>(data_ + b + kBlockHeadSize), comment);
+        if (!resolve(e + 8, e + 12, "event data", track.events_offset)) {
+            // A track whose stream is empty and is last may point at the file's end.
+            if (getBE32(data_ + e + 8) + uint64_t{e} + 12 != size_) return false;
+            dump_.problems.pop_back();
+            track.events_offset = size_;
+        }
+        if (track.events_offset != events) {
+            return fail(e + 8, "the event data of track " + std::to_string(k + 1) + " is at " +
+                                   hexNumber(track.events_offset) + ", not right behind its comment at " +
+                                   hexNumber(static_cast<uint32_t>(events)));
+        }
+        dump_.tracks.push_back(track);
+        // The stream runs to the next block head, or to the end of the file.
+        if (k + 1 < n) {
+            uint32_t next = entries + kEntrySize * (k + 1);
+            uint32_t next_block = 0;
+            if (!resolve(next + 12, next + 16, "block head", next_block)) return false;
+            if (next_block < track.events_offset) {
+                return fail(next + 12, "the block head of track " + std::to_string(k + 2) +
+                                           " lies before the event data of track " + std::to_string(k + 1));
+            }
+            expected_block = next_block;
+        } else {
+            expected_block = size_;
+        }
+        dump_.tracks.back().events_length = expected_block - track.events_offset;
+    }
+    dump_.table_read = true;
+    return true;
+}
+
+}  // namespace
+
+std::vector<Problem> Dump::allProblems() const {
+    std::vector<Problem> all = problems;
+    for (const Stream& s : streams) all.insert(all.end(), s.problems.begin(), s.problems.end());
+    return all;
+}
+
+Dump dumpVld(const unsigned char* data, size_t size, const DumpOptions& options, std::string file_name) {
+    Dump dump;
+    dump.file_name = std::move(file_name);
+    FrameReader frame(data, size, dump);
+    if (!frame.readHeader() || !frame.readTable()) return dump;
+
+    int tracks = static_cast<int>(dump.tracks.size());
+    if (options.only_stream > tracks) {
+        dump.problems.push_back({0, "there is no track " + std::to_string(options.only_stream) + "; the file has " +
+                                        std::to_string(tracks) + " track(s)"});
+        return dump;
+    }
+    StreamInput input;
+    input.track_count = tracks;
+    input.timing = Timing::of(dump.header.time_base, dump.header.meter);
+    if (options.only_stream <= 0) {
+        input.bytes = data + frame.common_start;
+        input.length = frame.common_end - frame.common_start;
+        input.file_offset = frame.common_start;
+        input.order = 0;
+        dump.streams.push_back(decodeStream(input));
+    }
+    for (const TrackEntry& track : dump.tracks) {
+        if (options.only_stream >= 0 && options.only_stream != track.order) continue;
+        input.bytes = data + track.events_offset;
+        input.length = track.events_length;
+        input.file_offset = track.events_offset;
+        input.order = track.order;
+        dump.streams.push_back(decodeStream(input));
+    }
+    return dump;
+}
+
+std::string deviceName(uint16_t device) {
+    switch (device) {
+    case 0x0000: return "FM";
+    case 0x0001: return "ADPCM";
+    case 0x7FFE: return "track";
+    case 0xFFFE: return "all";
+    case 0xFFFF: return "MIDI current IF";
+    default: break;
+    }
+    if (device >= 0x8000 && device < 0x8100) return "MIDI IF " + std::to_string(device - 0x8000 + 1);
+    return "device " + hexNumber(device);
+}
+
+std::string keyName(int8_t fifths, uint8_t mode) {
+    static const char* const kMajor[] = {"Cb", "Gb", "Db", "Ab", "Eb", "Bb", "F", "C",
+                                         "G",  "D",  "A",  "E",  "B",  "F#", "C#"};
+    static const char* const kMinor[] = {"Ab", "Eb", "Bb", "F",  "C",  "G",  "D", "A",
+                                         "E",  "B",  "F#", "C#", "G#", "D#", "A#"};
+    bool named = fifths >= -7 && fifths <= 7 && mode <= 1;
+    if (named) return std::string(mode ? kMinor[fifths + 7] : kMajor[fifths + 7]) + (mode ? " minor" : " major");
+    if (mode == 255) return "invalid key (fifths " + std::to_string(fifths) + ")";
+    return "fifths " + std::to_string(fifths) + ", mode " + std::to_string(mode);
+}
+
+std::string noteName(unsigned note) {
+    static const char* const kNames[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+    return kNames[note % 12] + std::to_string(static_cast<int>(note / 12) - 1);
+}
+
+std::vector<std::string> flagNames(uint32_t flags) {
+    static const struct {
+        uint32_t bit;
+        const char* name;
+    } kFlags[] = {{0x0001, "initialize"}, {0x0080, "wave form"}, {0x1000, "midi out"}, {0x2000, "text or exclusive"}};
+    std::vector<std::string> names;
+    for (const auto& f : kFlags) {
+        if (flags & f.bit) names.push_back(f.name);
+        flags &= ~f.bit;
+    }
+    for (uint32_t bit = 1; bit; bit <<= 1) {
+        if (flags & bit) names.push_back(hexNumber(bit));
+    }
+    return names;
+}
+
+}  // namespace vld
