@@ -58,7 +58,12 @@ Pos bracketCommand(Pos p, TrackCompile& tc) {
         case kAutoPortament: end = autoPortamentoCommand(p, tc); break;
         case kVolume: end = volumeCommand(p, tc, VolumeForm::upTo127); break;
         case kAtVolume: end = volumeCommand(p, tc, VolumeForm::relative); break;
-        case kVelocity: end = velocityBracket(p, tc); break;
+        case kVelocity:
+            end = velocityBracket(p, tc);
+            // [velocity.revise ...] takes its own `]`: a second one behind it
+            // belongs to the track line.
+            if (end[-1] == ']') return end;
+            break;
         case kAtVelocity: end = velocityCommand(p, tc, true); break;
         case kPanpot: end = panpotCommand(p, tc, PanpotForm::upTo127); break;
         case kAtPanpot: end = panpotCommand(p, tc, PanpotForm::relative); break;

@@ -1,5 +1,9 @@
 #include <string>
 
+#include "commands/emitters.h"
+#include "compile/records.h"
+#include "header/header.h"
+#include "scan/scan_fixture.h"
 #include "support/harness.h"
 #include "track/track_cases.h"
 
@@ -81,6 +85,66 @@ TEST(AtCommands, ChannelChangeAfterANoteMovesTheTrack) {
         ASSERT_TRUE(vld.ok()) << vld.error;
         EXPECT_EQ(vld.tracks[0].device, device) << mml;
     }
+}
+
+// Omitted parameters at the end of a line leave the next line's number right.
+TEST(AtCommands, OmittedValuesKeepTheLineCount) {
+    for (const char* mml : {"@o\n@f", "@b\n@f", "@z\n@f", "w\n@f", "@d\n@f", "@r\n@f", "@h\n@f"})
+        EXPECT_EQ(streamsOf(onTrack1(mml)), "exit 1: song.vls\t3: Error: @f can't omit its parameter.") << mml;
+}
+
+TEST(AtCommands, RequiredParametersWarnWhenMissing) {
+    for (const char* mml : {"[BEND.SWITCH]", "[PITCH]", "[@PITCH $]", "[AUTO_PORTAMENT.SWITCH]"}) {
+        RunResult result = compileSource(onTrack1(mml), {"-W4"});
+        EXPECT_EQ(result.exitCode, 0) << mml;
+        EXPECT_NE(firstLine(result).find("require its parameter."), std::string::npos) << mml;
+    }
+}
+
+// The flagged emitters as the controller modulation blocks use them: doubled
+// sub-byte, reserved bytes, factor, step-encoded fields and the tweak.
+struct EmitterTrack {
+    headdata hd;
+    TrackRecords trk{kTrackCount};
+    TrackInfos inf{kTrackCount};
+    TrackCompile tc{trk, hd, inf, {1, 255}, LineTracking{}};
+    std::string emit(const std::string& source, bool highFirst, const FlaggedEvent& event) {
+        ScanText text(source);
+        tc.command_line = lineTracking();
+        trk[1].buf.truncate(0);
+        if (highFirst) {
+            highFirstFlaggedEmitter(text.at(), tc, event);
+        } else {
+            lowFirstFlaggedEmitter(text.at(), tc, event, [](int track, EventBuffer& out, size_t offset) {
+                out.patch(offset, static_cast<unsigned>(track));
+            });
+        }
+        return toHex(trk[1].buf.data(), trk[1].buf.size());
+    }
+};
+
+TEST(Emitters, FlaggedFields) {
+    EmitterTrack track;
+    FlaggedEvent event;
+    event.code = 0xE8;
+    event.max_parameters = 3;
+    event.widths = {kFieldByte, kFieldWord, kFieldStep};
+    event.sub = 2;
+    event.reserved = 1;
+    event.factor = 2;
+    EXPECT_EQ(track.emit("1,,100", false, event), "E8 04 01 05 02 80 C8");
+    EXPECT_EQ(track.emit("1,2,3", false, event), "E8 04 01 07 02 00 04 06");
+    event.tweak = 1;
+    EXPECT_EQ(track.emit("1,,100", true, event), "E8 04 D0 01 64");
+    event.tweak = 0;
+    EXPECT_EQ(track.emit(",2", true, event), "E8 04 20 00 02");
+    event.must_be_positive = true;
+    event.omission_allowed = false;
+    event.too_many = "too many";
+    event.omitted = "omitted";
+    EXPECT_EQ(exitCodeOf([&] { track.emit("1,0,3", false, event); }), 1);
+    EXPECT_EQ(exitCodeOf([&] { track.emit("1,2", false, event); }), 1);
+    EXPECT_EQ(exitCodeOf([&] { track.emit("1,,3", false, event); }), 1);
 }
 
 }  // namespace

@@ -31,6 +31,8 @@ TEST(BracketCommands, NamesMatchByPrefixInAnyCase) {
         {"[BENDER 5]", error("']' nest error.")},
         {"[VELOCITY 100] [@VELOCITY 5] [velocity.offset 10] u100", "93 64 94 05 93 6E FF FF"},
         {"[VELOCITY.REVISE 0,2] c4", "3C 30 30 BC FF FF FF FF"},
+        {"[VELOCITY.REVISE 0,2]]", error("']' nest error.")},
+        {"[EVENT 0,0,x]]", error("']' nest error.")},
     });
 }
 
