@@ -3,6 +3,8 @@
 // track lines that share their handlers.
 #include "commands/at_commands.h"
 
+#include "modulation/arcc.h"
+
 #include <algorithm>
 
 #include "commands/channel_messages.h"
@@ -226,7 +228,7 @@ Pos atCommand(Pos p, TrackCompile& tc) {
     if (c < 'a' || c > 'z') return programChangeCommand(p, tc);
     Pos q = p + 1;
     switch (c) {
-        case 'a': notSupportedYet(p - 1);
+        case 'a': return arccLevelWriter(q, tc, 0, kArccShortForm);
         case 'b': return bendCommand(q, tc, BendForm::bend);
         case 'c': {
             FlaggedEvent event;
@@ -278,6 +280,6 @@ Pos sharedLetterCommand(Pos c, TrackCompile& tc) {
         case 'X': case 'x': return midiDataCommand(p, tc, 0x41);
         case 'Y': case 'y': return controlChangeCommand(p, tc);
         case '`': return allSoundOffCommand(p, tc);
-        default: notSupportedYet(c);
+        default: return p;  // the dispatcher sends only the letters above
     }
 }

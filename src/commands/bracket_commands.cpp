@@ -8,9 +8,11 @@
 #include "commands/bracket_table.h"
 #include "commands/channel_messages.h"
 #include "commands/command_reading.h"
+#include "commands/structure_marks.h"
 #include "commands/track_flow.h"
 #include "header/exclusive.h"
 #include "header/meter_key.h"
+#include "modulation/arcc.h"
 #include "scan/scanner.h"
 #include "track/chords.h"
 #include "track/velocity.h"
@@ -42,7 +44,6 @@ Pos closeBracket(Pos p) { return *p == ']' ? p + 1 : p; }
 }  // namespace
 
 Pos bracketCommand(Pos p, TrackCompile& tc) {
-    const Pos bracket = p - 1;
     const int32_t id = matchBracketName(p);
     Pos end;
     switch (id) {
@@ -105,11 +106,21 @@ Pos bracketCommand(Pos p, TrackCompile& tc) {
         case kMeter: end = meterCommand(p, tc.trk, tc.hd, tc.set()); break;
         case kKey: end = keyCommand(p, tc.trk, tc.hd, tc.set()); break;
 
-        // Controller modulation, sub-tracks and structure marks.
-        case kArcc: case kBack:
-        case kDC: case kDS: case kSegno: case kSegnoDollar: case kCoda: case kTocoda: case kTocodaStar:
-        case kFine: case kFineCaret: case kDo: case kLoop: case kDebugBang: case kDebugAt: case kEnd:
-            notSupportedYet(bracket);
+        // Controller modulation and sub-tracks take their own ends: the ARCC
+        // block its `]`, and `[BACK` leaves its `]` to return to the parent.
+        case kArcc: return arccCommand(p, tc);
+        case kBack: return backCommand(p, tc);
+        case kDC: end = structureMarkCommand(p, tc, StructureMark::DaCapo); break;
+        case kDS: end = structureMarkCommand(p, tc, StructureMark::DalSegno); break;
+        case kSegno: case kSegnoDollar: end = structureMarkCommand(p, tc, StructureMark::Segno); break;
+        case kCoda: end = structureMarkCommand(p, tc, StructureMark::Coda); break;
+        case kTocoda: case kTocodaStar: end = structureMarkCommand(p, tc, StructureMark::ToCoda); break;
+        case kFine: case kFineCaret: end = structureMarkCommand(p, tc, StructureMark::Fine); break;
+        case kDo: end = structureMarkCommand(p, tc, StructureMark::Do); break;
+        case kLoop: end = structureMarkCommand(p, tc, StructureMark::Loop); break;
+        case kDebugBang: end = structureMarkCommand(p, tc, StructureMark::DebugBang); break;
+        case kDebugAt: end = structureMarkCommand(p, tc, StructureMark::DebugAt); break;
+        case kEnd: end = structureMarkCommand(p, tc, StructureMark::End); break;
 
         default:
             // Names without a handler of their own, and text that is no name.

@@ -262,6 +262,9 @@ Pos parentTrackCommand(Pos p, TrackCompile& tc) {
         uint8_t parent = tc.hd.parent_track[track];
         if (parent == kNoTrack) sourceError("']' nest error.", q);
         tc.trk[track].redirect = -1;
+        // The parent's lines go to the parent again: a later selection of it
+        // must not follow the redirect into the finished sub-track.
+        if (tc.trk[parent].redirect == track) tc.trk[parent].redirect = -1;
         tc.target[index++] = parent;
         return q;
     });

@@ -37,9 +37,6 @@ Pos forEachTarget(TrackCompile& tc, Pos p, CompileOne compileOne) {
     return end;
 }
 
-// A command of a family that is not compiled yet stops the run.
-[[noreturn]] void notSupportedYet(Pos p);
-
 // Reads a number that must lie in minimum..maximum (any number when they are
 // equal); the messages are errors reported where the number was to start.
 Pos getNumberInRange(Pos p, int32_t& value, int minimum, int maximum, const char* rangeMessage,

@@ -116,6 +116,12 @@ Pos partitionList(Pos p, TrackCompile& tc, bool& seen) {
             if (!tc.trk[t].partition_mark) {
                 tc.trk[t].buf.truncate(0);
                 tc.trk[t].buf.put(0xFF);
+                // Nothing kept for later patching may point into the cut events.
+                trkinf& info = tc.inf[t];
+                info.c.clear();
+                info.l.clear();
+                info.segno_offset = 0;
+                info.tocoda_offset = 0;
             }
         });
     }
@@ -255,8 +261,6 @@ Pos compileCommand(Pos c, TrackCompile& tc, bool& partitionSeen) {
 }
 
 }  // namespace
-
-void notSupportedYet(Pos p) { sourceError("not supported yet.", p + 1); }
 
 Pos getNumberInRange(Pos p, int32_t& value, int minimum, int maximum, const char* rangeMessage,
                      const char* missingMessage) {

@@ -52,6 +52,8 @@ void shiftOffsets(trkinf& info, int32_t from, int32_t count) {
         shift(field.from);
         shift(field.to);
     }
+    if (info.segno_offset != 0) shift(info.segno_offset);
+    if (info.tocoda_offset != 0) shift(info.tocoda_offset);
 }
 
 // Steps and the lengths their gates are computed on, oldest event first. The
