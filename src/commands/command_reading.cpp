@@ -5,21 +5,6 @@
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
 
-Pos readNumber(Pos p, int32_t& value, int& status) {
-    LineTracking saved = lineTracking();
-    Pos end = getNumber(p, value, status);
-    if (status != kNumberOmitted) return end;
-    lineTracking() = saved;
-    return p;
-}
-
-Pos peekValue(Pos p) {
-    LineTracking saved = lineTracking();
-    Pos q = skipSpace(p);
-    lineTracking() = saved;
-    return q;
-}
-
 Pos readKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* keywords, int base,
                         bool malformedIsError) {
     LineTracking saved = lineTracking();
@@ -39,10 +24,6 @@ Pos readKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* k
     return p;
 }
 
-Pos commaAfter(Pos p) {
-    Pos q = skipWhite(p);
-    return *q == ',' ? q : nullptr;
-}
 
 Pos skipOneComma(Pos p) {
     p = skipWhite(p);

@@ -2,16 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "scan/scanner.h"
 #include "track/track_compile.h"
-
-// getNumber that leaves an omitted number unread: the position and the line
-// tracking stay where they were, so that the line ends the search looked
-// across are stepped over once, by whoever reads on.
-Pos readNumber(Pos p, int32_t& value, int& status);
-
-// The first character of the next value, found as getNumber would (across
-// blanks, comments and line ends) without moving the line tracking.
-Pos peekValue(Pos p);
 
 // A value written with a leading `+` or `-` is relative.
 inline bool relativeValueFollows(Pos p) {
@@ -26,8 +18,6 @@ inline bool relativeValueFollows(Pos p) {
 Pos readKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* keywords, int base,
                         bool malformedIsError);
 
-// The position of a `,` behind blanks, or null.
-Pos commaAfter(Pos p);
 // Skips blanks and one `,` (and the blanks behind it).
 Pos skipOneComma(Pos p);
 

@@ -6,7 +6,7 @@
 
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
-#include "track/random.h"
+#include "track/velocity.h"
 
 namespace {
 
@@ -101,11 +101,6 @@ Pos readList(Pos p, std::vector<SequenceItem>& items, size_t capacity, int& coun
 
 int clampVelocity(int v) { return std::clamp(v, 0, 127); }
 
-// A random number in -range..range from the run's generator.
-int randomOffset(int range) {
-    if (range == 0) return 0;
-    return nextRandom() % (2 * range + 1) - range;
-}
 
 void compileVelocityList(trkinf& info, EventBuffer& out, const std::vector<SequenceItem>& elements, int count) {
     info.velocity_index = 0;
@@ -146,7 +141,7 @@ void compileVelocityList(trkinf& info, EventBuffer& out, const std::vector<Seque
         info.current_velocity = only.value;
         info.velocity_random = only.value2;
         out.put(0x93);
-        out.put(static_cast<unsigned>(clampVelocity(only.value + randomOffset(only.value2) + info.velocity_offset)));
+        out.put(static_cast<unsigned>(clampVelocity(only.value + randomInRange(only.value2) + info.velocity_offset)));
     }
 }
 

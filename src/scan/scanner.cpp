@@ -138,6 +138,26 @@ Pos getNumber(Pos p, int32_t& value, int& status) {
     return p;
 }
 
+Pos readNumber(Pos p, int32_t& value, int& status) {
+    LineTracking saved = lineTracking();
+    Pos end = getNumber(p, value, status);
+    if (status != kNumberOmitted) return end;
+    lineTracking() = saved;
+    return p;
+}
+
+Pos peekValue(Pos p) {
+    LineTracking saved = lineTracking();
+    Pos q = skipSpace(p);
+    lineTracking() = saved;
+    return q;
+}
+
+Pos commaAfter(Pos p) {
+    Pos q = skipWhite(p);
+    return *q == ',' ? q : nullptr;
+}
+
 Pos getKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* keywords, int base) {
     p = skipBlanks(p);
     status = kNumberOmitted;

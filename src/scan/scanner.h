@@ -38,6 +38,18 @@ int matchKeyword(Pos p, std::string_view keyword);
 // a following line. status: 0 read, -1 omitted, 1 malformed.
 Pos getNumber(Pos p, int32_t& value, int& status);
 
+// getNumber that leaves an omitted number unread: the position and the line
+// tracking stay where they were, so that the line ends the search looked
+// across are stepped over once, by whoever reads on.
+Pos readNumber(Pos p, int32_t& value, int& status);
+
+// The first character of the next value, found as getNumber would (across
+// blanks, comments and line ends) without moving the line tracking.
+Pos peekValue(Pos p);
+
+// The position of a `,` behind blanks, or null.
+Pos commaAfter(Pos p);
+
 // One of the keywords (value = index + base) or a number; a malformed number
 // is an error. `keywords` ends with a null entry.
 Pos getKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* keywords, int base);

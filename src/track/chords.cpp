@@ -245,18 +245,6 @@ void putChordOnTrack(Pos& p, TrackCompile& tc, int t, char closing) {
     advanceQuantizeIndex(info);
 }
 
-void putPortamentoVelocity(Pos p, EventBuffer& buf, int mode, int velocity) {
-    if (mode == kVelocityNone) {
-        buf.put(0x80);
-    } else if (mode > 0) {
-        if (velocity < -63 || velocity > 63) sourceError("relative velocity must be in from -63 to 63.", p);
-        buf.put(static_cast<unsigned>(0xC0 + velocity));
-    } else {
-        // Above 127 the byte would read as a relative velocity.
-        buf.put(static_cast<unsigned>(std::clamp(velocity, 0, 127)));
-    }
-}
-
 }  // namespace
 
 Pos chordCommand(Pos p, TrackCompile& tc, char closing) {
@@ -311,7 +299,8 @@ Pos portamentoCommand(Pos p, TrackCompile& tc, unsigned code, char closing) {
             buf.putDuration(static_cast<uint32_t>(g.step));
             buf.putDuration(static_cast<uint32_t>(g.gate));
         }
-        putPortamentoVelocity(end, buf, mode, velocity);
+        // Portamento takes an absolute value without the track's offset.
+        putVelocityByte(end, buf, mode, velocity, 0);
         advanceQuantizeIndex(info);
     }
     return end;

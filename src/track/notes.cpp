@@ -109,16 +109,6 @@ Pos finishNote(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
     return p;
 }
 
-void putVelocityByte(Pos p, EventBuffer& buf, const trkinf& info, int mode, int velocity) {
-    if (mode == kVelocityNone) {
-        buf.put(0x80);
-    } else if (mode > 0) {
-        if (velocity < -63 || velocity > 63) sourceError("relative velocity must be in from -63 to 63.", p);
-        buf.put(static_cast<unsigned>(0xC0 + velocity));
-    } else {
-        buf.put(static_cast<unsigned>(std::clamp(velocity + info.velocity_offset, 0, 127)));
-    }
-}
 
 void updateTieList(trkinf& info, int note, size_t stepOffset, int gate) {
     if (gate == kChordHoldGate) {
@@ -137,6 +127,17 @@ int gateFromQuantizeItem(int q, int kind, int resolution, int step) {
     int gate = (step * q / resolution) & 0xFFFF;
     if (gate == 0 && step != 0) gate = 1;
     return gate;
+}
+
+void putVelocityByte(Pos p, EventBuffer& buf, int mode, int velocity, int offset) {
+    if (mode == kVelocityNone) {
+        buf.put(0x80);
+    } else if (mode > 0) {
+        if (velocity < -63 || velocity > 63) sourceError("relative velocity must be in from -63 to 63.", p);
+        buf.put(static_cast<unsigned>(0xC0 + velocity));
+    } else {
+        buf.put(static_cast<unsigned>(std::clamp(velocity + offset, 0, 127)));
+    }
 }
 
 int gateFromQuantize(const trkinf& info, int step) {
@@ -176,7 +177,7 @@ void writeNoteEvent(Pos p, TrackCompile& tc, int track, int note, int step, int 
     if (step == 0 && gate == 0 && !rest) {
         buf.put(0xB2);
         buf.put(static_cast<unsigned>(note));
-        putVelocityByte(p, buf, info, velocityMode, velocity);
+        putVelocityByte(p, buf, velocityMode, velocity, info.velocity_offset);
         return;
     }
     buf.put(static_cast<unsigned>(note));
@@ -190,7 +191,7 @@ void writeNoteEvent(Pos p, TrackCompile& tc, int track, int note, int step, int 
         buf.putDuration(static_cast<uint32_t>(step));
         buf.putDuration(static_cast<uint32_t>(gate));
     }
-    if (!rest) putVelocityByte(p, buf, info, velocityMode, velocity);
+    if (!rest) putVelocityByte(p, buf, velocityMode, velocity, info.velocity_offset);
     if (velocityMode != kVelocityNone) info.velocity_written = 1;
 }
 

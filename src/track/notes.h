@@ -49,5 +49,10 @@ constexpr int kVelocityAbsolute = -1;
 
 // Writes one note event (note 0x80 is a rest): note, step, gate and for a note
 // the velocity byte; a note of no length is written 0xB2 note velocity.
+// The velocity byte of a note or portamento event: 0x80 none, 0xC0 + v
+// relative (-63 to 63), or the absolute value plus `offset`, kept to 0..127
+// (above 127 the byte would read as a relative velocity).
+void putVelocityByte(Pos p, EventBuffer& buf, int mode, int velocity, int offset);
+
 void writeNoteEvent(Pos p, TrackCompile& tc, int track, int note, int step, int gate, int velocityMode,
                     int nodeKind, int velocity);

@@ -12,23 +12,6 @@ namespace {
 
 EventBuffer& out(TrackCompile& tc, int track) { return tc.trk[track].buf; }
 
-// getNumber that leaves an omitted number unread: the position and the line
-// tracking stay where they were, so that the line ends it looked across are
-// stepped over once, by whoever reads on.
-Pos readNumber(Pos p, int32_t& value, int& status) {
-    LineTracking saved = lineTracking();
-    Pos end = getNumber(p, value, status);
-    if (status != kNumberOmitted) return end;
-    lineTracking() = saved;
-    return p;
-}
-
-// The position of a `,` that follows behind blanks, or null.
-Pos commaAfter(Pos p) {
-    Pos q = skipWhite(p);
-    return *q == ',' ? q : nullptr;
-}
-
 // One optional number of the H, M and S commands: a malformed number stops
 // the run with `message`; an omitted one leaves `given` false.
 Pos optionalNumber(Pos p, int32_t& value, bool& given, const char* message) {
