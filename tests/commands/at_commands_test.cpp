@@ -66,7 +66,7 @@ TEST(AtCommands, Errors) {
 TEST(AtCommands, ANinthZValueIsWarnedAndItsCommaSkipped) {
     RunResult result = compileSource(onTrack1("@z1,2,3,4,5,6,7,8,"), {"-W2"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(firstLine(result), "song.vls\t2: Warning: @z: too many ','.");
+    EXPECT_EQ(firstMessage(result), "song.vls\t2: Warning: @z: too many ','.");
     EXPECT_EQ(streamsOf(onTrack1("@z1,2,3,4,5,6,7,8, c")), "E3 01 02 03 04 05 06 07 08 3C 30 30 80 FF FF FF");
 }
 
@@ -97,7 +97,7 @@ TEST(AtCommands, RequiredParametersWarnWhenMissing) {
     for (const char* mml : {"[BEND.SWITCH]", "[PITCH]", "[@PITCH $]", "[AUTO_PORTAMENT.SWITCH]"}) {
         RunResult result = compileSource(onTrack1(mml), {"-W4"});
         EXPECT_EQ(result.exitCode, 0) << mml;
-        EXPECT_NE(firstLine(result).find("require its parameter."), std::string::npos) << mml;
+        EXPECT_NE(firstMessage(result).find("require its parameter."), std::string::npos) << mml;
     }
 }
 

@@ -174,7 +174,7 @@ TEST(Sequences, DriveTheGatesAndVelocitiesOfNotes) {
 TEST(QuantizeList, WarnsOfASequence) {
     RunResult result = compileSource(onTrack1("q6,4 Q7"), {"-W4"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(firstLine(result), "song.vls\t2: Warning: quantize sequence can use only for vlc2.");
+    EXPECT_EQ(firstMessage(result), "song.vls\t2: Warning: quantize sequence can use only for vlc2.");
 }
 
 }  // namespace

@@ -39,15 +39,15 @@ TEST(StructureMarks, LinksSurviveATupletThatShrinks) {
 TEST(StructureMarks, DebugMarksNeedTheSecondMode) {
     EXPECT_EQ(streamsOf(".ASSIGN 1 {midi1}\n(D1)\n(t1) [!][@]\n"), "C5 02 00 C5 03 02 FF FF");
     RunResult result = compileSource(onTrack1("[!]"), {"-w3"});
-    EXPECT_EQ(firstLine(result), "song.vls\t2: Warning: debug command [!] is still existing.");
+    EXPECT_EQ(firstMessage(result), "song.vls\t2: Warning: debug command [!] is still existing.");
     result = compileSource(onTrack1("[@]"), {"-w2"});
-    EXPECT_EQ(firstLine(result), "song.vls\t2: Warning: debug command [@] is still existing.");
+    EXPECT_EQ(firstMessage(result), "song.vls\t2: Warning: debug command [@] is still existing.");
 }
 
 TEST(StructureMarks, AnOpenDoBlockIsReportedAtTheEnd) {
     RunResult result = compileSource(onTrack1("[do] c"));
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(firstLine(result), "song.vls\t3: Warning: [do]\x81\x60[loop] is not closed in track 1.");
+    EXPECT_EQ(firstMessage(result), "song.vls\t3: Warning: [do]\x81\x60[loop] is not closed in track 1.");
 }
 
 TEST(SubTracks, BackOpensAParallelTrack) {

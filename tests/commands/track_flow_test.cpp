@@ -94,7 +94,7 @@ TEST(TrackFlow, CommentAndEventTexts) {
     });
     RunResult result = compileSource(onTrack1("[EVENT picture,pic,\"p\"]"), {"-W4"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(firstLine(result), "song.vls\t2: Warning: EVENT PICTURE/SOUND is not supported in v2m3.");
+    EXPECT_EQ(firstMessage(result), "song.vls\t2: Warning: EVENT PICTURE/SOUND is not supported in v2m3.");
 }
 
 }  // namespace

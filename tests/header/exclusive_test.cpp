@@ -7,21 +7,9 @@
 #include "compile/records.h"
 #include "header/exclusive.h"
 #include "scan/scan_fixture.h"
-#include "support/harness.h"
+#include "header_cases.h"
 
 namespace {
-
-// "GS" -> "02 47 53": a label with its length byte, for the expected streams.
-std::string label(std::string_view text) {
-    std::string counted(1, static_cast<char>(text.size()));
-    counted += text;
-    return toHex(bytesOf(counted));
-}
-
-std::string firstMessage(const RunResult& result) {
-    std::string text = stderrWithoutBanner(result);
-    return text.substr(0, text.find('\n'));
-}
 
 struct StreamCase {
     std::string source;

@@ -7,10 +7,11 @@
 
 #include "support/harness.h"
 
-// The first line of the error stream behind the banner.
-inline std::string firstMessage(const RunResult& result) {
-    std::string text = stderrWithoutBanner(result);
-    return text.substr(0, text.find('\n'));
+// "GS" -> "02 47 53": a label with its length byte, for the expected streams.
+inline std::string label(std::string_view text) {
+    std::string counted(1, static_cast<char>(text.size()));
+    counted += text;
+    return toHex(bytesOf(counted));
 }
 
 // Compiles a header and returns the checked file; a failed compile or a frame

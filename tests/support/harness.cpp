@@ -155,3 +155,8 @@ std::string withoutBanner(const std::string& stderrText) {
 }
 
 std::string stderrWithoutBanner(const RunResult& result) { return withoutBanner(result.stderrText); }
+
+std::string firstMessage(const RunResult& result) {
+    std::string text = stderrWithoutBanner(result);
+    return text.substr(0, text.find('\n'));
+}

@@ -86,3 +86,5 @@ bool hasBanner(const std::string& stderrText);
 // begin with the banner).
 std::string stderrWithoutBanner(const RunResult& result);
 std::string withoutBanner(const std::string& stderrText);
+// The first line of standard error behind the banner: the first message.
+std::string firstMessage(const RunResult& result);

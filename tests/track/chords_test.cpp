@@ -79,7 +79,7 @@ TEST(Chords, Warnings) {
     for (const auto& [mml, first] : cases) {
         RunResult result = compileSource(onTrack1(mml), {"-W4"});
         EXPECT_EQ(result.exitCode, 0) << mml;
-        EXPECT_EQ(firstLine(result), first) << mml;
+        EXPECT_EQ(firstMessage(result), first) << mml;
     }
 }
 

@@ -125,7 +125,7 @@ TEST(Notes, ALengthDoesNotTakeItsDotsFromTheNextLine) {
 TEST(Notes, WarnOfAnOctaveSwitchBetweenNoteAndTie) {
     RunResult result = compileSource(onTrack1("c4<&"));
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(firstLine(result), "song.vls\t2: Warning: There is octave switch(es) between NOTE and TIE.");
+    EXPECT_EQ(firstMessage(result), "song.vls\t2: Warning: There is octave switch(es) between NOTE and TIE.");
 }
 
 TEST(Tracks, SelectionAssignmentAndOrder) {
@@ -143,7 +143,7 @@ TEST(Tracks, SelectionAssignmentAndOrder) {
 TEST(Tracks, AutomaticAssignmentOfTheFirstFifteen) {
     RunResult result = compileSource("(t5) c\n");
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(firstLine(result), "song.vls\t1: Warning: track 5 is not assigned; (AMIDI5,5) is made up.");
+    EXPECT_EQ(firstMessage(result), "song.vls\t1: Warning: track 5 is not assigned; (AMIDI5,5) is made up.");
     VldFile vld = readVld(result.vldBytes);
     ASSERT_TRUE(vld.ok()) << vld.error;
     ASSERT_EQ(vld.tracks.size(), 1u);

@@ -75,7 +75,7 @@ TEST(Repeats, WarningsAndTheEndOfTheText) {
     for (const auto& [mml, first] : cases) {
         RunResult result = compileSource(onTrack1(mml));
         EXPECT_EQ(result.exitCode, 0) << mml;
-        EXPECT_EQ(firstLine(result), first) << mml;
+        EXPECT_EQ(firstMessage(result), first) << mml;
     }
 }
 

@@ -85,7 +85,7 @@ TEST(SimpleCommands, WarnWithoutChangingTheBytes) {
     for (const auto& [mml, message] : cases) {
         RunResult result = compileSource(onTrack1(mml));
         EXPECT_EQ(result.exitCode, 0) << mml;
-        EXPECT_EQ(firstLine(result), "song.vls\t2: Warning: " + std::string(message)) << mml;
+        EXPECT_EQ(firstMessage(result), "song.vls\t2: Warning: " + std::string(message)) << mml;
     }
 }
 

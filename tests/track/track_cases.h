@@ -7,17 +7,11 @@
 
 #include "support/harness.h"
 
-// The first line of the error stream behind the banner.
-inline std::string firstLine(const RunResult& result) {
-    std::string text = stderrWithoutBanner(result);
-    return text.substr(0, text.find('\n'));
-}
-
 // Compiles the source and returns the event streams of the written tracks,
 // in file order, joined by " | ".
 inline std::string streamsOf(const std::string& source, const std::vector<std::string>& args = {}) {
     RunResult result = compileSource(source, args);
-    if (result.exitCode != 0) return "exit " + std::to_string(result.exitCode) + ": " + firstLine(result);
+    if (result.exitCode != 0) return "exit " + std::to_string(result.exitCode) + ": " + firstMessage(result);
     VldFile vld = readVld(result.vldBytes);
     if (!vld.ok()) return "bad file: " + vld.error;
     std::string out;
