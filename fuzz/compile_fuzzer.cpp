@@ -1,0 +1,142 @@
+// Fuzz target: arbitrary bytes compiled as a source, in-process, through the
+// same entry point as the command line.
+//
+// Input layout: when the first byte is '-', the first line holds switches
+// separated by blanks (letters and digits only; -o and -e get fixed names);
+// the rest of the input is the source. Otherwise the whole input is the
+// source. The run happens in a private directory that also holds a small
+// file to include, so `.include inc` works.
+//
+// Checked after every run: a failed compile leaves no compiled file. With
+// VLC3_FUZZ_CHECK_DUMP set in the environment, a successful one must also
+// leave a compiled file that vldump reads without fault (off by default:
+// `;` and the exclusive commands put arbitrary bytes into a stream on
+// purpose, so vldump's objections there are the user's doing).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/memory.h"
+#include "cli/run.h"
+#include "dump/vld_dump.h"
+
+namespace {
+
+const char* const kOutputs[] = {"song.VLD", "out.VLD"};
+
+bool exists(const char* name) {
+    struct stat info;
+    return ::stat(name, &info) == 0;
+}
+
+std::vector<unsigned char> slurp(const char* name) {
+    std::vector<unsigned char> bytes;
+    FILE* file = std::fopen(name, "rb");
+    if (!file) return bytes;
+    unsigned char chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    std::fclose(file);
+    return bytes;
+}
+
+// The private directory the runs happen in, and the one to come back to
+// (libFuzzer reads and writes its corpus by relative names).
+std::string g_workDir;
+std::string g_homeDir;
+
+void cleanUp() {
+    for (const char* name : {"song.vls", "inc.vls", "err.txt", "debug.vls", "song.VLD", "out.VLD"})
+        ::unlink((g_workDir + "/" + name).c_str());
+    ::rmdir(g_workDir.c_str());
+}
+
+void setUp() {
+    char pattern[] = "/tmp/vlc3-fuzz-XXXXXX";
+    char home[4096];
+    if (!::mkdtemp(pattern) || !::getcwd(home, sizeof home)) std::abort();
+    g_workDir = pattern;
+    g_homeDir = home;
+    if (::chdir(pattern) != 0) std::abort();
+    FILE* inc = std::fopen("inc.vls", "wb");
+    std::fputs(".define inc_m {cde}\r\n(t1) o4 l8 inc_m\r\n", inc);
+    std::fclose(inc);
+    if (::chdir(home) != 0) std::abort();
+    std::atexit(cleanUp);
+    // The compiled file under -c goes nowhere.
+    int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::close(null);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
+    static bool ready = (setUp(), true);
+    static bool checkDump = std::getenv("VLC3_FUZZ_CHECK_DUMP") != nullptr;
+    (void)ready;
+
+    std::vector<std::string> args{"vlc3"};
+    size_t body = 0;
+    if (size > 0 && data[0] == '-') {
+        size_t eol = 0;
+        while (eol < size && data[eol] != '\n' && eol < 64) ++eol;
+        std::string line(reinterpret_cast<const char*>(data), eol);
+        body = eol < size ? eol + 1 : eol;
+        size_t at = 0;
+        while (at < line.size() && args.size() < 8) {
+            size_t end = line.find(' ', at);
+            if (end == std::string::npos) end = line.size();
+            std::string word = line.substr(at, end - at);
+            at = end + 1;
+            if (word.size() < 2 || word[0] != '-') continue;
+            bool plain = true;
+            for (size_t k = 1; k < word.size(); ++k)
+                plain = plain && (std::isalnum(static_cast<unsigned char>(word[k])) || word[k] == '?');
+            if (!plain) continue;
+            char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(word[1])));
+            if (letter == 'o') word = "-oout";
+            if (letter == 'e') word = "-eerr.txt";
+            args.push_back(word);
+        }
+    }
+    if (::chdir(g_workDir.c_str()) != 0) std::abort();
+    FILE* source = std::fopen("song.vls", "wb");
+    if (size > body) std::fwrite(data + body, 1, size - body, source);
+    std::fclose(source);
+    args.push_back("song.vls");
+    for (const char* out : kOutputs) ::unlink(out);
+
+    std::vector<const char*> argv;
+    for (const auto& a : args) argv.push_back(a.c_str());
+    setErrStream(std::fopen("/dev/null", "w"));
+    int code = runVlc3(static_cast<int>(argv.size()), argv.data());
+
+    for (const char* out : kOutputs) {
+        if (!exists(out)) continue;
+        if (code != 0) {
+            std::fprintf(stderr, "exit code %d but %s was written\n", code, out);
+            std::abort();
+        }
+        if (!checkDump) {
+            ::unlink(out);
+            continue;
+        }
+        std::vector<unsigned char> vld = slurp(out);
+        vld::Dump dump = vld::dumpVld(vld.data(), vld.size(), vld::DumpOptions{}, out);
+        if (!dump.ok()) {
+            for (const auto& p : dump.allProblems())
+                std::fprintf(stderr, "compiled file fault at %u: %s\n", p.file_offset, p.message.c_str());
+            std::abort();
+        }
+        ::unlink(out);
+    }
+    if (::chdir(g_homeDir.c_str()) != 0) std::abort();
+    return 0;
+}
