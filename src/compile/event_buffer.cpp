@@ -1,5 +1,6 @@
 #include "compile/event_buffer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -42,11 +43,6 @@ void EventBuffer::reserve(size_t needed) {
     while (grown < needed) grown += grown / 2 + 8192;
     block_ = static_cast<unsigned char*>(reallocOrAlloc(block_, grown, "vldbuf"));
     capacity_ = grown;
-}
-
-void EventBuffer::put(unsigned value) {
-    reserve(size_ + 1);
-    block_[size_++] = static_cast<unsigned char>(value);
 }
 
 void EventBuffer::putBE16(uint32_t value) {
@@ -113,7 +109,10 @@ void EventBuffer::truncate(size_t size) {
 
 void EventBuffer::growBetweenCommands(const char* tag) {
     if (size_ + 1024 > capacity_) {
-        block_ = static_cast<unsigned char*>(reallocOrAlloc(block_, capacity_ + 8192, tag));
-        capacity_ += 8192;
+        // At least 8192 more, and half again as much once the block is
+        // large, so a long track is not copied over and over as it grows.
+        size_t grown = capacity_ + std::max<size_t>(8192, capacity_ / 2);
+        block_ = static_cast<unsigned char*>(reallocOrAlloc(block_, grown, tag));
+        capacity_ = grown;
     }
 }

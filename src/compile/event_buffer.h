@@ -27,7 +27,11 @@ public:
     const unsigned char* data() const { return block_; }
     bool empty() const { return size_ == 0; }
 
-    void put(unsigned value);
+    // One byte: the commonest write of all, so its room check is inline.
+    void put(unsigned value) {
+        if (size_ >= capacity_) reserve(size_ + 1);
+        block_[size_++] = static_cast<unsigned char>(value);
+    }
     void putBE16(uint32_t value);
     void putBE32(uint32_t value);
     void putDuration(uint32_t clocks);

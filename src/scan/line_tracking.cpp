@@ -1,29 +1,23 @@
 #include "scan/line_tracking.h"
 
-namespace {
-LineTracking g_tracking;
-}
-
-LineTracking& lineTracking() { return g_tracking; }
-
-void resetLineTracking() { g_tracking = LineTracking{}; }
+void resetLineTracking() { g_lineTracking = LineTracking{}; }
 
 void beginLineTracking(const LineBuffer& buffer) {
-    g_tracking.line_start = buffer.text.data();
-    g_tracking.line_number = 1;
-    g_tracking.current = buffer.lines.empty() ? nullptr : &buffer.lines.front();
-    g_tracking.last = buffer.lines.empty() ? nullptr : &buffer.lines.back();
+    g_lineTracking.line_start = buffer.text.data();
+    g_lineTracking.line_number = 1;
+    g_lineTracking.current = buffer.lines.empty() ? nullptr : &buffer.lines.front();
+    g_lineTracking.last = buffer.lines.empty() ? nullptr : &buffer.lines.back();
 }
 
 void trackLine(const LINEDATA& record, Pos start) {
-    g_tracking.line_start = start;
-    g_tracking.line_number = record.line_number;
-    g_tracking.current = &record;
-    g_tracking.last = &record;
+    g_lineTracking.line_start = start;
+    g_lineTracking.line_number = record.line_number;
+    g_lineTracking.current = &record;
+    g_lineTracking.last = &record;
 }
 
 void lineStep(Pos next) {
-    g_tracking.line_start = next;
-    ++g_tracking.line_number;
-    if (g_tracking.current && g_tracking.current != g_tracking.last) ++g_tracking.current;
+    g_lineTracking.line_start = next;
+    ++g_lineTracking.line_number;
+    if (g_lineTracking.current && g_lineTracking.current != g_lineTracking.last) ++g_lineTracking.current;
 }

@@ -12,7 +12,9 @@ struct LineTracking {
     const LINEDATA* last = nullptr;     // last record: the line step stays there
 };
 
-LineTracking& lineTracking();
+// Read and saved around nearly every scanner call, so it is reached without a call.
+inline LineTracking g_lineTracking;
+inline LineTracking& lineTracking() { return g_lineTracking; }
 void resetLineTracking();
 
 // Points the tracking at the start of a line buffer.

@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "cli/memory.h"
 #include "cli/switches.h"
@@ -29,6 +32,9 @@ using MacroList = std::vector<mbuf>;
 // No line may grow past this through macros: a macro whose expansion feeds
 // itself would otherwise fill the memory.
 constexpr size_t kMaxExpandedLine = 16u << 20;
+
+// Up to this many macros, each line is simply searched once per macro.
+constexpr size_t kScansWithoutIndex = 16;
 
 constexpr const char* kIncludeExtensions[] = {".vlc", nullptr};
 
@@ -103,7 +109,10 @@ std::string buildReplacement(const std::string& body, const std::vector<std::str
     size_t next = 0;  // the argument a bare `%` takes
     for (size_t i = 0; i < body.size();) {
         if (body[i] != '%') {
-            out += body[i++];
+            size_t run = body.find('%', i);
+            if (run == std::string::npos) run = body.size();
+            out.append(body, i, run - i);
+            i = run;
             continue;
         }
         ++i;
@@ -122,13 +131,86 @@ std::string buildReplacement(const std::string& body, const std::vector<std::str
     return out;
 }
 
-// Which bytes occur in a line, folded to lower case: a macro whose first
-// letter is not there cannot match.
-struct ByteSet {
-    bool present[256] = {};
-    explicit ByteSet(const std::string& text) {
-        for (unsigned char c : text) present[lower(c)] = true;
+// Finds which macros may occur in a line without trying each one: every
+// macro is filed under the first three bytes of its name (folded to lower
+// case; fewer for shorter names), and a line is looked up at each place
+// where a macro name could begin. The macros found come out in list order.
+class MacroIndex {
+public:
+    // Files the macros of the list as it stands (the list only ever grows,
+    // so its size tells whether it changed).
+    void prepare(const MacroList& macros) {
+        if (filed_ == macros.size()) return;
+        filed_ = macros.size();
+        entries_.clear();
+        std::fill(std::begin(firsts_), std::end(firsts_), false);
+        lengths_ = 0;
+        for (size_t i = 0; i < macros.size(); ++i) {
+            const std::string& name = macros[i].state1;
+            size_t length = std::min<size_t>(name.size(), 3);
+            entries_.emplace_back(keyOf(name, 0, length), static_cast<uint32_t>(i));
+            firsts_[static_cast<unsigned char>(name[0])] = true;
+            lengths_ |= 1u << length;
+        }
+        std::sort(entries_.begin(), entries_.end());
+        queued_.assign(macros.size(), 0);
+        pending_.clear();
     }
+    // Starts the list of candidates afresh with those of a whole line.
+    void begin(const std::string& text) {
+        for (uint32_t m : pending_) queued_[m] = 0;
+        pending_.clear();
+        add(text, 0, text.size(), 0);
+    }
+    // Adds the macros after `after` in list order that may begin at a place
+    // in [from - 2, to) of the text (a name may reach into the range).
+    void add(const std::string& text, size_t from, size_t to, size_t after) {
+        from = from >= 2 ? from - 2 : 0;
+        to = std::min(to, text.size());
+        for (size_t i = from; i < to; ++i) {
+            if (pending_.size() + after >= filed_) return;  // every later macro is queued already
+            if (!firsts_[lower(static_cast<unsigned char>(text[i]))]) continue;
+            for (size_t length = 1; length <= 3 && i + length <= text.size(); ++length) {
+                if (!(lengths_ & (1u << length))) continue;
+                uint32_t key = keyOf(text, i, length);
+                auto it = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, uint32_t{0}));
+                for (; it != entries_.end() && it->first == key; ++it) {
+                    if (it->second < after || queued_[it->second]) continue;
+                    queued_[it->second] = 1;
+                    pending_.push_back(it->second);
+                    std::push_heap(pending_.begin(), pending_.end(), std::greater<>());
+                }
+            }
+        }
+    }
+    // The next candidate in list order at or after `after`; false when none is left.
+    bool next(size_t after, size_t& macro) {
+        while (!pending_.empty()) {
+            std::pop_heap(pending_.begin(), pending_.end(), std::greater<>());
+            uint32_t m = pending_.back();
+            pending_.pop_back();
+            queued_[m] = 0;
+            if (m >= after) {
+                macro = m;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    static uint32_t keyOf(const std::string& text, size_t at, size_t length) {
+        uint32_t key = static_cast<uint32_t>(length) << 24;
+        for (size_t k = 0; k < length; ++k)
+            key |= uint32_t{lower(static_cast<unsigned char>(text[at + k]))} << (16 - 8 * k);
+        return key;
+    }
+    size_t filed_ = static_cast<size_t>(-1);
+    std::vector<std::pair<uint32_t, uint32_t>> entries_;  // (key, macro), sorted
+    bool firsts_[256] = {};
+    unsigned lengths_ = 0;  // bit n: some name is filed under n bytes
+    std::vector<uint32_t> pending_;  // a min-heap of macro numbers, each at most once
+    std::vector<char> queued_;       // per macro: in `pending_`
 };
 
 // Where a line's macro calls may stand: from its first non-blank (behind the
@@ -143,37 +225,71 @@ size_t expansionStart(const std::string& text) {
     return at;
 }
 
+// The first place in [at, limit) where the text holds `first` (a lower-case
+// byte) in either case; `limit` when there is none.
+size_t findFolded(const std::string& text, size_t at, size_t limit, unsigned char first) {
+    if (at >= limit) return limit;
+    const char* base = text.data();
+    unsigned char upper = (first >= 'a' && first <= 'z') ? static_cast<unsigned char>(first - ('a' - 'A')) : first;
+    const void* lo = std::memchr(base + at, first, limit - at);
+    size_t end = lo ? static_cast<size_t>(static_cast<const char*>(lo) - base) : limit;
+    if (upper != first && end > at) {
+        const void* up = std::memchr(base + at, upper, end - at);
+        if (up) end = static_cast<size_t>(static_cast<const char*>(up) - base);
+    }
+    return end;
+}
+
 // Applies every macro, longest names first, to one line. A call is replaced
 // by its expansion, which later macros see but the same macro does not scan
 // again. The line is rebuilt once per macro that matches, so long lines with
 // many calls stay linear.
-void expandLine(vlsdata& line, const MacroList& macros) {
+void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index) {
+    if (macros.empty()) return;
     std::string& text = line.text;
-    ByteSet letters(text);
-    for (const mbuf& macro : macros) {
+    // With a handful of macros a search per macro is cheaper than the index;
+    // with many, the index spares the searches for macros the line cannot hold.
+    const bool indexed = macros.size() > kScansWithoutIndex;
+    if (indexed) {
+        index.prepare(macros);
+        index.begin(text);
+    }
+    std::string out;
+    std::vector<std::string> arguments;
+    std::vector<std::pair<size_t, size_t>> inserted;  // ranges of `out` that came from bodies
+    // Where calls may stand; worked out again only when a macro changed the line.
+    size_t start = expansionStart(text);
+    size_t callsEnd = std::min(text.find('/', start), text.size());
+    for (size_t m = 0; m < macros.size(); ++m) {
+        if (indexed && !index.next(m, m)) break;
+        const mbuf& macro = macros[m];
         unsigned char first = static_cast<unsigned char>(macro.state1[0]);
-        if (!letters.present[first]) continue;
-        size_t at = expansionStart(text);
-        size_t limit = std::min(text.find('/', at), text.size());
-        std::string out;
+        size_t at = start;
+        size_t limit = callsEnd;
+        if (findFolded(text, at, limit, first) >= limit) continue;
+        out.clear();
+        inserted.clear();
         size_t copied = 0;
         bool changed = false;
-        while (at < limit) {
-            if (lower(static_cast<unsigned char>(text[at])) != first || !beginsWith(text, at, macro.state1)) {
+        for (;;) {
+            at = findFolded(text, at, limit, first);
+            if (at >= limit) break;
+            if (!beginsWith(text, at, macro.state1)) {
                 ++at;
                 continue;
             }
             size_t end = at + macro.state1.size();
-            std::vector<std::string> arguments;
+            arguments.clear();
             while (static_cast<int>(arguments.size()) < macro.parameter_count) {
-                std::string argument;
-                end = getMacroArg(text, end, argument);
-                arguments.push_back(std::move(argument));
+                arguments.emplace_back();
+                end = getMacroArg(text, end, arguments.back());
                 if (end >= text.size() || text[end] != ',') break;
                 ++end;
             }
             out.append(text, copied, at - copied);
+            size_t from = out.size();
             out += buildReplacement(macro.state2, arguments);
+            inserted.emplace_back(from, out.size());
             if (out.size() + (text.size() - end) > kMaxExpandedLine)
                 macroError(line, at, "macro expansion makes the line too long.");
             copied = at = end;
@@ -182,7 +298,12 @@ void expandLine(vlsdata& line, const MacroList& macros) {
         if (changed) {
             out.append(text, copied, std::string::npos);
             text.swap(out);
-            letters = ByteSet(text);
+            // Later macros may find a name in the new text, or one that
+            // reaches from the old text into it.
+            if (indexed)
+                for (const auto& range : inserted) index.add(text, range.first, range.second, m + 1);
+            start = expansionStart(text);
+            callsEnd = std::min(text.find('/', start), text.size());
         }
     }
 }
@@ -330,9 +451,10 @@ void includeFile(LineChain& chain, size_t index, const std::string& name, LineFi
 
 void expandMacroMain(LineChain& chain, LineFileChain& files) {
     MacroList macros;
+    MacroIndex index;
     bool header = true;
     for (size_t i = 0; i < chain.size(); ++i) {
-        expandLine(chain[i], macros);
+        expandLine(chain[i], macros, index);
         const std::string& text = chain[i].text;
         size_t at = firstNonBlank(text);
         if (beginsWith(text, at, ".define")) {

@@ -185,6 +185,8 @@ void finishTracks(TrackCompile& tc, Pos end, int32_t& longestClocks) {
 
 void growTargetBuffers(TrackCompile& tc) {
     for (size_t i = 0; i + 1 < tc.target.size(); ++i) {
+        const EventBuffer& buf = tc.trk[tc.target[i]].buf;
+        if (buf.size() + 1024 <= buf.capacity()) continue;  // the common case: no tag needed
         char tag[32];
         std::snprintf(tag, sizeof tag, "trkdata[%d].vldbuf", tc.target[i]);
         tc.trk[tc.target[i]].buf.growBetweenCommands(tag);
