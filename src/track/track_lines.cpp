@@ -78,7 +78,12 @@ Pos selectTracks(Pos p, TrackCompile& tc, int form) {
             sourceError("illegal partition character.", p);
         }
         p = expectSeparator(p, separators);
-        if (*p++ == closing) return p;
+        if (*p++ == closing) {
+            // `(t,)` names no track at all: the commands behind it would have
+            // no track to be compiled for.
+            if (tc.target[0] & 0x80) sourceError("no track number is assigned.", p - 1);
+            return p;
+        }
     }
 }
 
@@ -299,7 +304,10 @@ void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t&
         p = skipSpace(p);
         if (atEndMark(p)) break;
         tc.command_line = lineTracking();
-        p = compileCommand(p, tc, partitionSeen);
+        Pos next = compileCommand(p, tc, partitionSeen);
+        // A command always moves on; one that did not would be read again forever.
+        if (next <= p) sourceError("SYNTAX ERROR", p);
+        p = next;
         growTargetBuffers(tc);
     }
 
