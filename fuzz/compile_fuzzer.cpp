@@ -7,11 +7,13 @@
 // source. The run happens in a private directory that also holds a small
 // file to include, so `.include inc` works.
 //
-// Checked after every run: a failed compile leaves no compiled file. With
+// Checked after every run: a failed compile leaves no file behind (the
+// message file of -e and the dump of -d aside). With
 // VLC3_FUZZ_CHECK_DUMP set in the environment, a successful one must also
 // leave a compiled file that vldump reads without fault (off by default:
 // `;` and the exclusive commands put arbitrary bytes into a stream on
 // purpose, so vldump's objections there are the user's doing).
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,13 +29,6 @@
 #include "dump/vld_dump.h"
 
 namespace {
-
-const char* const kOutputs[] = {"song.VLD", "out.VLD"};
-
-bool exists(const char* name) {
-    struct stat info;
-    return ::stat(name, &info) == 0;
-}
 
 std::vector<unsigned char> slurp(const char* name) {
     std::vector<unsigned char> bytes;
@@ -52,8 +47,7 @@ std::string g_workDir;
 std::string g_homeDir;
 
 void cleanUp() {
-    for (const char* name : {"song.vls", "inc.vls", "err.txt", "debug.vls", "song.VLD", "out.VLD"})
-        ::unlink((g_workDir + "/" + name).c_str());
+    for (const char* name : {"song.vls", "inc.vls"}) ::unlink((g_workDir + "/" + name).c_str());
     ::rmdir(g_workDir.c_str());
 }
 
@@ -100,9 +94,14 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
             for (size_t k = 1; k < word.size(); ++k)
                 plain = plain && (std::isalnum(static_cast<unsigned char>(word[k])) || word[k] == '?');
             if (!plain) continue;
-            char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(word[1])));
-            if (letter == 'o') word = "-oout";
-            if (letter == 'e') word = "-eerr.txt";
+            // -o and -e take the rest of the word as a name: give them fixed ones.
+            for (size_t k = 1; k < word.size(); ++k) {
+                char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(word[k])));
+                if (letter == 'o' || letter == 'e') {
+                    word = word.substr(0, k + 1) + (letter == 'o' ? "out" : "err.txt");
+                    break;
+                }
+            }
             args.push_back(word);
         }
     }
@@ -111,31 +110,39 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     if (size > body) std::fwrite(data + body, 1, size - body, source);
     std::fclose(source);
     args.push_back("song.vls");
-    for (const char* out : kOutputs) ::unlink(out);
 
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
     setErrStream(std::fopen("/dev/null", "w"));
     int code = runVlc3(static_cast<int>(argv.size()), argv.data());
 
-    for (const char* out : kOutputs) {
-        if (!exists(out)) continue;
-        if (code != 0) {
-            std::fprintf(stderr, "exit code %d but %s was written\n", code, out);
+    // Every file the run left besides the include and the source: a failed
+    // run may leave none of them, and none may stay for the next run.
+    std::vector<std::string> left;
+    if (DIR* dir = ::opendir(".")) {
+        while (dirent* entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != ".." && name != "inc.vls" && name != "song.vls") left.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    for (const std::string& name : left) {
+        bool compiled = name.size() > 4 && name.compare(name.size() - 4, 4, ".VLD") == 0;
+        bool message = name == "err.txt" || name == "debug.vls";
+        if (code != 0 && !message) {
+            std::fprintf(stderr, "exit code %d but %s was left behind\n", code, name.c_str());
             std::abort();
         }
-        if (!checkDump) {
-            ::unlink(out);
-            continue;
+        if (compiled && checkDump) {
+            std::vector<unsigned char> vld = slurp(name.c_str());
+            vld::Dump dump = vld::dumpVld(vld.data(), vld.size(), vld::DumpOptions{}, name);
+            if (!dump.ok()) {
+                for (const auto& p : dump.allProblems())
+                    std::fprintf(stderr, "compiled file fault at %u: %s\n", p.file_offset, p.message.c_str());
+                std::abort();
+            }
         }
-        std::vector<unsigned char> vld = slurp(out);
-        vld::Dump dump = vld::dumpVld(vld.data(), vld.size(), vld::DumpOptions{}, out);
-        if (!dump.ok()) {
-            for (const auto& p : dump.allProblems())
-                std::fprintf(stderr, "compiled file fault at %u: %s\n", p.file_offset, p.message.c_str());
-            std::abort();
-        }
-        ::unlink(out);
+        ::unlink(name.c_str());
     }
     if (::chdir(g_homeDir.c_str()) != 0) std::abort();
     return 0;

@@ -38,10 +38,13 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 pids=()
 for target in "${targets[@]}"; do
     mkdir -p "fuzz/work/$target" "fuzz/findings/$target"
-    "$build/fuzz/${target}_fuzzer" "fuzz/work/$target" "fuzz/corpus/$target" \
+    dict=()
+    [ "$target" = compile ] && dict=(-dict="$PWD/fuzz/vls.dict")
+    # Absolute names: the compile target runs each input in a directory of its own.
+    "$build/fuzz/${target}_fuzzer" "$PWD/fuzz/work/$target" "$PWD/fuzz/corpus/$target" "${dict[@]}" \
         -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 -max_len=8192 \
         -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
-        -artifact_prefix="fuzz/findings/$target/" \
+        -artifact_prefix="$PWD/fuzz/findings/$target/" \
         >"fuzz/findings/$target.log" 2>&1 </dev/null &
     pids+=($!)
 done

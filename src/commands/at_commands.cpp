@@ -64,7 +64,7 @@ Pos sCommand(Pos p, TrackCompile& tc) {
                                   out.put(position == 0 ? 0xE3 : 0xE6);
                                   if (position == 1) out.put(0x00);
                                   out.put(0x01);
-                                  out.putBE16(static_cast<uint32_t>(value * 2) & 0xFFFF);
+                                  out.putBE16((static_cast<uint32_t>(value) * 2u) & 0xFFFF);  // wraps, as the 16 bits kept do
                               });
 }
 

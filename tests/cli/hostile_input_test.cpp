@@ -33,6 +33,21 @@ TEST(HostileInput, StopsWithAMessageAndNoFile) {
     }
 }
 
+// @s doubles its value into 16 bits: a value whose double does not fit an
+// int wraps like the kept bits do, instead of overflowing.
+TEST(HostileInput, HugeDoubledValuesWrap) {
+    RunResult result = compileSource(".ASSIGN 1 {midi1}\n(t1) @s-1431655766\n");
+    ASSERT_EQ(result.exitCode, 0) << stderrWithoutBanner(result);
+    VldFile vld = readVld(result.vldBytes);
+    ASSERT_TRUE(vld.ok()) << vld.error;
+    EXPECT_EQ(toHex(vld.tracks.at(0).events), "E3 01 55 54 FF FF FF FF");
+    // The input that found it.
+    std::string found = ".ASSI@z-20,+5,,1" + std::string(23, '~') + "(t1)" + std::string(16, '~') + std::string(53, '6') +
+                        "@s" + std::string(50, '6') + "~~~~~~~~~~~~~#" + std::string(38, '~') +
+                        std::string(40, '6') + "~~~~~~~~~~~00,-2\"\"\"\"\"\"\"\"\"\"\"\"\"    \"00\n";
+    EXPECT_EQ(compileSource(found).exitCode, 0);
+}
+
 // Lists that only begin or end with a comma still name their tracks.
 TEST(HostileInput, ListsWithStrayCommasStillWork) {
     for (const char* source : {".ASSIGN 1 {midi1}\n(t,1) c\n", ".ASSIGN 1 {midi1}\n(t1,) c\n"}) {
