@@ -26,6 +26,7 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+TIME = os.path.exists('/usr/bin/time')  # GNU time, for the peak memory
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
 import gen_song  # noqa: E402
@@ -33,13 +34,20 @@ import adversarial  # noqa: E402
 
 
 def run_measured(argv, cwd, stdout=subprocess.DEVNULL):
-    """Runs a program; returns (wall seconds, peak RSS bytes, exit code)."""
-    start = time.perf_counter()
-    proc = subprocess.Popen(argv, cwd=cwd, stdout=stdout, stderr=subprocess.DEVNULL)
-    _, status, usage = os.wait4(proc.pid, 0)
-    wall = time.perf_counter() - start
-    proc.returncode = os.waitstatus_to_exitcode(status)
-    return wall, usage.ru_maxrss * 1024, proc.returncode
+    """Runs a program; returns (wall seconds, peak RSS bytes, exit code).
+    The peak comes from GNU time, which forks the program from its own small
+    process (a child forked from this Python process would inherit its
+    resident size before the exec and report that)."""
+    with tempfile.NamedTemporaryFile('r', suffix='.rss') as rss_file:
+        timed = ['/usr/bin/time', '-q', '-f', '%M', '-o', rss_file.name] + argv if TIME else argv
+        start = time.perf_counter()
+        proc = subprocess.run(timed, cwd=cwd, stdout=stdout, stderr=subprocess.DEVNULL)
+        wall = time.perf_counter() - start
+        rss = 0
+        if TIME:
+            text = rss_file.read().strip().splitlines()
+            rss = int(text[-1]) * 1024 if text and text[-1].isdigit() else 0
+    return wall, rss, proc.returncode
 
 
 def best_of(argv, cwd, repeat):
