@@ -168,7 +168,7 @@ Pos backCommand(Pos p, TrackCompile& tc) {
                 vlserror("Previous [back] sequence has not finished yet.", lineStart(), p, 2, 1);
             if (tc.inf[u].total_clocks < tc.inf[t].total_clocks) {
                 // The sub-track catches up with its parent by a rest.
-                uint32_t behind = static_cast<uint32_t>(tc.inf[t].total_clocks - tc.inf[u].total_clocks);
+                uint32_t behind = static_cast<uint32_t>(int64_t{tc.inf[t].total_clocks} - tc.inf[u].total_clocks);
                 tc.trk[u].buf.put(0x80);
                 tc.trk[u].buf.putDuration(behind);
                 tc.trk[u].buf.putDuration(behind);

@@ -146,7 +146,7 @@ int gateFromQuantize(const trkinf& info, int step) {
 }
 
 void addClocks(trkinf& info, int step) {
-    if (info.tuplet_depth == 0) info.total_clocks += step;
+    if (info.tuplet_depth == 0) addToClocks(info.total_clocks, step);
 }
 
 Pos changeOctave(Pos p, trkinf& info) {

@@ -49,7 +49,7 @@ Pos readMark(Pos c, Mark& mark) {
 void endSection(trkinf& info) {
     if (info.l.empty()) return;
     RepeatFrame& top = info.l.back();
-    if (top.last_mark == -1) info.total_clocks += (info.total_clocks - top.section_start) * (top.count - 1);
+    if (top.last_mark == -1) addToClocks(info.total_clocks, int64_t{info.total_clocks} - top.section_start, int64_t{top.count} - 1);
     top.section_start = info.total_clocks;
 }
 
@@ -124,9 +124,9 @@ void closeRepeat(const Mark& mark, EventBuffer& buf, trkinf& info) {
     if (!info.l.empty()) {
         const RepeatFrame& top = info.l.back();
         if (top.last_mark == -1) {
-            info.total_clocks += (info.total_clocks - top.section_start) * (top.count - 1);
+            addToClocks(info.total_clocks, int64_t{info.total_clocks} - top.section_start, int64_t{top.count} - 1);
         } else if (top.last_mark == 0) {
-            info.total_clocks += (info.total_clocks - top.section_start) * (top.count - 2);
+            addToClocks(info.total_clocks, int64_t{info.total_clocks} - top.section_start, int64_t{top.count} - 2);
         }
     }
     if (nothingOpen(info)) sourceError("too many :| .", mark.at);
@@ -161,9 +161,9 @@ void closeRepeat(const Mark& mark, EventBuffer& buf, trkinf& info) {
         // any repeat closed by `:|`.
         const RepeatFrame& outer = closed;
         if (outer.last_mark == -1) {
-            info.total_clocks += (info.total_clocks - outer.section_start) * (outer.count - 1);
+            addToClocks(info.total_clocks, int64_t{info.total_clocks} - outer.section_start, int64_t{outer.count} - 1);
         } else if (outer.last_mark == 0) {
-            info.total_clocks += (info.total_clocks - outer.section_start) * (outer.count - 2);
+            addToClocks(info.total_clocks, int64_t{info.total_clocks} - outer.section_start, int64_t{outer.count} - 2);
         }
     }
 }

@@ -3,6 +3,7 @@
 // that span several commands.
 #pragma once
 #include <cstdint>
+#include <climits>
 #include <vector>
 
 struct headdata;
@@ -126,6 +127,17 @@ struct trkinf {
 };
 
 using TrackInfos = std::vector<trkinf>;
+
+// Moves a played length on by `clocks`, or by a section played `times` times
+// more. Deeply nested repeats can multiply a length beyond what 32 bits hold;
+// it then stays at the largest value.
+inline void addToClocks(int32_t& total, int64_t clocks, int64_t times = 1) {
+    int64_t added = 0;
+    int64_t sum = 0;
+    if (__builtin_mul_overflow(clocks, times, &added)) added = (clocks < 0) != (times < 0) ? INT64_MIN : INT64_MAX;
+    if (__builtin_add_overflow(int64_t{total}, added, &sum)) sum = added < 0 ? INT64_MIN : INT64_MAX;
+    total = static_cast<int32_t>(sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : sum);
+}
 
 void initTrkInf(trkinf& info, headdata& hd);
 // Empties the five stacks of a track.

@@ -142,7 +142,7 @@ Pos closeReserved(Pos p, TrackCompile& tc) {
     return forEachTarget(tc, p, [&](int t, Pos q) {
         trkinf& info = tc.inf[t];
         if (info.s.empty()) sourceError("no {{  found.", q);
-        int used = info.total_clocks - info.s.back().start_clocks;
+        int used = static_cast<int>(int64_t{info.total_clocks} - info.s.back().start_clocks);
         int reserved = 0;
         Pos lengthEnd = q;
         Pos end = readGroupLength(q, info, tc.hd, reserved, &lengthEnd);
@@ -215,7 +215,7 @@ Pos closeTuplet(Pos p, TrackCompile& tc) {
         Pos q = readGroupLength(skipBlanks(p), info, tc.hd, length);
         q = changeOctave(q, info);
         q = addTies(q, info, tc.hd, length);
-        info.total_clocks += length;
+        addToClocks(info.total_clocks, length);
         bool tied = *q == '&';
         if (tied) {
             ++q;
