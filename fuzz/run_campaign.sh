@@ -10,7 +10,8 @@
 # The committed seeds in fuzz/corpus/<target> are read, never written: new
 # inputs go to fuzz/work/<target>, and every crash, hang (over 1 s), leak or
 # sanitizer report to fuzz/findings/<target>/. The script fails when any
-# finding was written. Set FUZZ_BUILD to use another build directory.
+# finding was written. Set FUZZ_BUILD to use another build directory, and
+# FUZZ_TIMEOUT (seconds, 1 by default) for what counts as a hang.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,7 +43,7 @@ for target in "${targets[@]}"; do
     [ "$target" = compile ] && dict=(-dict="$PWD/fuzz/vls.dict")
     # Absolute names: the compile target runs each input in a directory of its own.
     "$build/fuzz/${target}_fuzzer" "$PWD/fuzz/work/$target" "$PWD/fuzz/corpus/$target" "${dict[@]}" \
-        -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 -max_len=8192 \
+        -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-1}" -rss_limit_mb=2048 -max_len=8192 \
         -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
         -artifact_prefix="$PWD/fuzz/findings/$target/" \
         >"fuzz/findings/$target.log" 2>&1 </dev/null &
