@@ -186,20 +186,21 @@ Pos rolandExclusiveCommand(Pos p, TrackRecords& trk, headdata& hd) {
     return readDataList(p, trk, hd, std::move(frame));
 }
 
-Pos yamahaExclusiveCommand(Pos p, TrackRecords& trk, headdata& hd) {
+// A Yamaha bulk message: the two commands differ only in what the checksum covers.
+static Pos yamahaBulkCommand(Pos p, TrackRecords& trk, headdata& hd, int frameType) {
     ExclusiveFrame frame;
     frame.f0f7 = true;
-    frame.frame_type = kFrameYamahaBulk;
+    frame.frame_type = frameType;
     p = readYamahaIds(p, frame);
     return readDataList(p, trk, hd, std::move(frame));
 }
 
+Pos yamahaExclusiveCommand(Pos p, TrackRecords& trk, headdata& hd) {
+    return yamahaBulkCommand(p, trk, hd, kFrameYamahaBulk);
+}
+
 Pos dxBulkDumpCommand(Pos p, TrackRecords& trk, headdata& hd) {
-    ExclusiveFrame frame;
-    frame.f0f7 = true;
-    frame.frame_type = kFrameBulkDataSum;
-    p = readYamahaIds(p, frame);
-    return readDataList(p, trk, hd, std::move(frame));
+    return yamahaBulkCommand(p, trk, hd, kFrameBulkDataSum);
 }
 
 Pos xgExclusiveCommand(Pos p, TrackRecords& trk, headdata& hd) {
