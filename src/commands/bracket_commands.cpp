@@ -3,7 +3,9 @@
 // name has no handler, or is no name at all, is a portamento group.
 #include "commands/bracket_commands.h"
 
+#include <array>
 #include <string_view>
+#include <vector>
 
 #include "commands/bracket_table.h"
 #include "commands/channel_messages.h"
@@ -19,14 +21,27 @@
 
 namespace {
 
+// Table positions grouped by the folded first letter of their name, each
+// group in table order, so a lookup only tries names that can match.
+struct BracketIndex {
+    std::array<std::vector<int>, 256> byFirst;
+    BracketIndex() {
+        for (int i = 0; kBracketNames[i].name; ++i) {
+            auto first = static_cast<unsigned char>(kBracketNames[i].name[0]);
+            byFirst[foldCase(first)].push_back(i);
+        }
+    }
+};
+
 // The first table name the text begins with (no blanks skipped); the position
 // moves behind it. -1 and the position unchanged when none matches.
 int32_t matchBracketName(Pos& p) {
-    for (const BracketName* entry = kBracketNames; entry->name; ++entry) {
-        std::string_view name = entry->name;
+    static const BracketIndex index;
+    for (int i : index.byFirst[foldCase(*p)]) {
+        std::string_view name = kBracketNames[i].name;
         if (matchKeyword(p, name) == 0) {
             p += name.size();
-            return entry->id;
+            return kBracketNames[i].id;
         }
     }
     return -1;

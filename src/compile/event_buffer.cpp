@@ -45,21 +45,10 @@ void EventBuffer::reserve(size_t needed) {
     capacity_ = grown;
 }
 
-void EventBuffer::putBE16(uint32_t value) {
-    reserve(size_ + 2);
-    ::putBE16(block_ + size_, value);
-    size_ += 2;
-}
-
 void EventBuffer::putBE32(uint32_t value) {
     reserve(size_ + 4);
     ::putBE32(block_ + size_, value);
     size_ += 4;
-}
-
-void EventBuffer::putDuration(uint32_t clocks) {
-    reserve(size_ + 2);
-    size_ += encodeDuration(block_ + size_, clocks);
 }
 
 void EventBuffer::putBytes(const void* bytes, size_t count) {

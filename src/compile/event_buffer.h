@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "compile/byte_order.h"
+
 // Owns a track's stream. Every append grows the block as needed, so no command
 // can write past its end whatever the source says; reads and patches outside
 // the written bytes are ignored (reads give 0). Growth failures end the run
@@ -32,9 +34,17 @@ public:
         if (size_ >= capacity_) reserve(size_ + 1);
         block_[size_++] = static_cast<unsigned char>(value);
     }
-    void putBE16(uint32_t value);
+    void putBE16(uint32_t value) {
+        if (size_ + 2 > capacity_) reserve(size_ + 2);
+        ::putBE16(block_ + size_, value);
+        size_ += 2;
+    }
     void putBE32(uint32_t value);
-    void putDuration(uint32_t clocks);
+    // A step or gate: one byte below 128 clocks, else a word with the top bit set.
+    void putDuration(uint32_t clocks) {
+        if (size_ + 2 > capacity_) reserve(size_ + 2);
+        size_ += encodeDuration(block_ + size_, clocks);
+    }
     void putBytes(const void* bytes, size_t count);
     void putText(std::string_view text) { putBytes(text.data(), text.size()); }
 

@@ -21,8 +21,6 @@ Pos stepLineEnd(Pos p) {
 
 bool inSet(unsigned char c, std::string_view set) { return set.find(static_cast<char>(c)) != std::string_view::npos; }
 
-unsigned char lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
-
 }  // namespace
 
 Pos skipComment(Pos p) {
@@ -33,7 +31,7 @@ Pos skipComment(Pos p) {
     return stepLineEnd(p);
 }
 
-Pos skipWhite(Pos p) {
+Pos skipWhiteSlow(Pos p) {
     for (;;) {
         if (*p == ' ' || *p == '\t') {
             ++p;
@@ -45,7 +43,7 @@ Pos skipWhite(Pos p) {
     }
 }
 
-Pos skipBlanks(Pos p) {
+Pos skipBlanksSlow(Pos p) {
     for (;;) {
         if (*p == ' ' || *p == '\t') {
             ++p;
@@ -59,7 +57,7 @@ Pos skipBlanks(Pos p) {
     }
 }
 
-Pos skipSpace(Pos p) {
+Pos skipSpaceSlow(Pos p) {
     for (;;) {
         if (*p == ' ' || *p == '\t') {
             ++p;
@@ -86,7 +84,7 @@ Pos skipLine(Pos p) {
 int matchKeyword(Pos p, std::string_view keyword) {
     for (size_t i = 0; i < keyword.size(); ++i) {
         unsigned char k = static_cast<unsigned char>(keyword[i]);
-        if (lower(p[i]) != lower(k)) return 1;
+        if (foldCase(p[i]) != foldCase(k)) return 1;
     }
     return 0;
 }
@@ -99,6 +97,17 @@ Pos getNumber(Pos p, int32_t& value, int& status) {
     bool markSeen = false;  // a `-` or a base mark: without digits the number is malformed
     status = kNumberRead;
     p = skipSpace(p);
+    if (*p >= '0' && *p <= '9') {
+        // The common plain decimal, read at once; a base mark behind the
+        // digits carries on in the general loop below, as it would have.
+        do magnitude = magnitude * 10 + (*p++ - '0');
+        while (*p >= '0' && *p <= '9');
+        nothingRead = false;
+        if (*p != '$' && *p != '%') {
+            value = static_cast<int32_t>(magnitude);
+            return p;
+        }
+    }
     for (;;) {
         unsigned char c = *p;
         if (c == '+') {
@@ -126,7 +135,7 @@ Pos getNumber(Pos p, int32_t& value, int& status) {
             nothingRead = false;
             ++p;
         } else if (base == 16 && ((c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) {
-            magnitude = magnitude * 16 + (lower(c) - 'a' + 10);
+            magnitude = magnitude * 16 + (foldCase(c) - 'a' + 10);
             nothingRead = false;
             ++p;
         } else {

@@ -25,10 +25,24 @@ constexpr int kLengthDefault = 2;
 inline bool atEndMark(Pos p) { return p[0] == 255 && p[1] == 255; }
 inline bool isBlank(Pos p) { return *p == ' ' || *p == '\t' || (p[0] == 0x81 && p[1] == 0x40); }
 
+// ASCII letters folded to lower case; every other byte unchanged.
+inline unsigned char foldCase(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+
+// True for a byte no skipping routine stops for: anything above the blank
+// but a `/` and the lead byte of an ideographic space. Most command text is
+// such a byte, so the routines below return at once without a call.
+inline bool plainByte(unsigned char c) { return c > ' ' && c != '/' && c != 0x81; }
+
 Pos skipComment(Pos p);
-Pos skipWhite(Pos p);   // spaces, TABs and ideographic spaces only: a `/` is kept
-Pos skipBlanks(Pos p);  // blanks, and a comment with its line end
-Pos skipSpace(Pos p);   // blanks, comments and line ends
+Pos skipWhiteSlow(Pos p);
+Pos skipBlanksSlow(Pos p);
+Pos skipSpaceSlow(Pos p);
+// spaces, TABs and ideographic spaces only: a `/` is kept
+inline Pos skipWhite(Pos p) { return plainByte(*p) || *p == '/' ? p : skipWhiteSlow(p); }
+// blanks, and a comment with its line end
+inline Pos skipBlanks(Pos p) { return plainByte(*p) ? p : skipBlanksSlow(p); }
+// blanks, comments and line ends
+inline Pos skipSpace(Pos p) { return plainByte(*p) ? p : skipSpaceSlow(p); }
 Pos skipLine(Pos p);
 
 // 0 when the text at p begins with the keyword (ASCII letters in any case).

@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "cli/memory.h"
 #include "cli/switches.h"
@@ -104,8 +106,7 @@ size_t getMacroArg(const std::string& text, size_t at, std::string& argument) {
 
 // The replacement of one call: the body with each `%` (or `%n`) replaced by
 // its argument.
-std::string buildReplacement(const std::string& body, const std::vector<std::string>& arguments) {
-    std::string out;
+void appendReplacement(std::string& out, const std::string& body, std::span<const std::string> arguments) {
     size_t next = 0;  // the argument a bare `%` takes
     for (size_t i = 0; i < body.size();) {
         if (body[i] != '%') {
@@ -128,7 +129,6 @@ std::string buildReplacement(const std::string& body, const std::vector<std::str
         out += arguments[chosen];
         next = chosen + 1;
     }
-    return out;
 }
 
 // Finds which macros may occur in a line without trying each one: every
@@ -244,7 +244,16 @@ size_t findFolded(const std::string& text, size_t at, size_t limit, unsigned cha
 // by its expansion, which later macros see but the same macro does not scan
 // again. The line is rebuilt once per macro that matches, so long lines with
 // many calls stay linear.
-void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index) {
+// Buffers of the expansion, kept from line to line so that their storage is
+// allocated once rather than for every line.
+struct ExpansionScratch {
+    std::string out;
+    std::vector<std::string> arguments;
+    size_t argument_count = 0;
+    std::vector<std::pair<size_t, size_t>> inserted;  // ranges of `out` that came from bodies
+};
+
+void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, ExpansionScratch& scratch) {
     if (macros.empty()) return;
     std::string& text = line.text;
     // With a handful of macros a search per macro is cheaper than the index;
@@ -254,9 +263,8 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index) {
         index.prepare(macros);
         index.begin(text);
     }
-    std::string out;
-    std::vector<std::string> arguments;
-    std::vector<std::pair<size_t, size_t>> inserted;  // ranges of `out` that came from bodies
+    std::string& out = scratch.out;
+    auto& inserted = scratch.inserted;
     // Where calls may stand; worked out again only when a macro changed the line.
     size_t start = expansionStart(text);
     size_t callsEnd = std::min(text.find('/', start), text.size());
@@ -279,16 +287,18 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index) {
                 continue;
             }
             size_t end = at + macro.state1.size();
-            arguments.clear();
-            while (static_cast<int>(arguments.size()) < macro.parameter_count) {
-                arguments.emplace_back();
-                end = getMacroArg(text, end, arguments.back());
+            std::vector<std::string>& arguments = scratch.arguments;
+            size_t& count = scratch.argument_count;
+            count = 0;
+            while (static_cast<int>(count) < macro.parameter_count) {
+                if (count == arguments.size()) arguments.emplace_back();
+                end = getMacroArg(text, end, arguments[count++]);
                 if (end >= text.size() || text[end] != ',') break;
                 ++end;
             }
             out.append(text, copied, at - copied);
             size_t from = out.size();
-            out += buildReplacement(macro.state2, arguments);
+            appendReplacement(out, macro.state2, std::span(arguments.data(), count));
             inserted.emplace_back(from, out.size());
             if (out.size() + (text.size() - end) > kMaxExpandedLine)
                 macroError(line, at, "macro expansion makes the line too long.");
@@ -452,9 +462,10 @@ void includeFile(LineChain& chain, size_t index, const std::string& name, LineFi
 void expandMacroMain(LineChain& chain, LineFileChain& files) {
     MacroList macros;
     MacroIndex index;
+    ExpansionScratch scratch;
     bool header = true;
     for (size_t i = 0; i < chain.size(); ++i) {
-        expandLine(chain[i], macros, index);
+        expandLine(chain[i], macros, index, scratch);
         const std::string& text = chain[i].text;
         size_t at = firstNonBlank(text);
         if (beginsWith(text, at, ".define")) {
@@ -462,7 +473,7 @@ void expandMacroMain(LineChain& chain, LineFileChain& files) {
             if (!header) {
                 // In the track lines a definition leaves empty lines behind,
                 // so the lines after it keep their numbers.
-                for (size_t l = i; l <= last; ++l) chain[l].text = "\n";
+                for (size_t l = i; l <= last; ++l) chain[l].text.assign(1, '\n');
             }
             i = last;
         } else if (beginsWith(text, at, ".include")) {
