@@ -18,7 +18,7 @@ TEST(GetNumber, ReadsEveryBaseSignAndMark) {
         {"12,", 12, 0, 2},     {"%102", 2, 1, 3},  {"$", 0, 1, 1},     {"+", 0, -1, 1},     {"$1F", 31, 0, 3},
         {"$1f", 31, 0, 3},     {"%101", 5, 0, 4},  {"-$10", -16, 0, 4}, {"-", 0, 1, 1},      {"x", 0, -1, 0},
         {"  7a", 7, 0, 3},     {"+5", 5, 0, 2},    {"1-2", 1, 0, 1},    {"$ff,", 255, 0, 3}, {"4294967297", 1, 0, 10},
-        {"12$A", 202, 0, 4},
+        {"12$A", 202, 0, 4},   {"3%11", 15, 0, 4}, {"7 8", 7, 0, 1},   {"09x", 9, 0, 2},    {"\r\n5", 5, 0, 3},
     };
     for (const auto& c : cases) {
         ScanText text(c.text);
@@ -133,6 +133,24 @@ TEST(Skipping, CrossesLinesAndCommentsWithTheLineStep) {
     EXPECT_TRUE(atEndMark(p));
     EXPECT_EQ(skipTo(end.at(), "q"), nullptr);
     EXPECT_EQ(skipOver(end.at(), " \r\n/x"), nullptr);
+}
+
+TEST(Skipping, EachRoutineStopsWhereItsKindOfBlankEnds) {
+    struct StopCase {
+        const char* text;
+        size_t white, blanks, space;  // offsets where skipWhite, skipBlanks and skipSpace stop
+    };
+    const StopCase cases[] = {
+        {"c", 0, 0, 0},           {" \tc", 2, 2, 2},          {"\x81\x40" "c", 2, 2, 2},
+        {"\x81\x41", 0, 0, 0},     {"/x\nc", 0, 3, 3},         {"\nc", 0, 0, 1},
+        {"\r\n c", 0, 0, 3},       {" / x\r\n c", 1, 7, 7},   {"\x81", 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        ScanText white(c.text), blanks(c.text), space(c.text);
+        EXPECT_EQ(white.offsetOf(skipWhite(white.at())), c.white) << c.text;
+        EXPECT_EQ(blanks.offsetOf(skipBlanks(blanks.at())), c.blanks) << c.text;
+        EXPECT_EQ(space.offsetOf(skipSpace(space.at())), c.space) << c.text;
+    }
 }
 
 TEST(Skipping, ALoneByte255IsAnOrdinaryByte) {
