@@ -39,11 +39,11 @@ int writtenTrackCount(const TrackRecords& trk, const headdata& hd) {
 
 uint32_t commentLength(const trkdata& track) { return track.has_comment ? static_cast<uint32_t>(track.comment.size()) : 0; }
 
-// Writes all of `bytes` to the descriptor; false on any failure.
-bool writeAll(int fd, const Bytes& bytes) {
+// Writes all of the bytes to the descriptor; false on any failure.
+bool writeAll(int fd, const unsigned char* bytes, size_t count) {
     size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < count) {
+        ssize_t n = ::write(fd, bytes + done, count - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<size_t>(n);
@@ -51,15 +51,51 @@ bool writeAll(int fd, const Bytes& bytes) {
     return true;
 }
 
+// Passes the file to a descriptor piece by piece: small pieces are gathered,
+// large ones (the track streams) are written from where they lie, so the
+// image is never copied whole. Remembers the first failure.
+class DescriptorSink {
+public:
+    explicit DescriptorSink(int fd) : fd_(fd) {}
+    void operator()(const unsigned char* bytes, size_t count) {
+        if (count >= kDirect) {
+            flush();
+            if (ok_) ok_ = writeAll(fd_, bytes, count);
+        } else {
+            pending_.insert(pending_.end(), bytes, bytes + count);
+            if (pending_.size() >= kDirect) flush();
+        }
+    }
+    bool finish() {
+        flush();
+        return ok_;
+    }
+
+private:
+    static constexpr size_t kDirect = 64 * 1024;
+    void flush() {
+        if (ok_ && !pending_.empty()) ok_ = writeAll(fd_, pending_.data(), pending_.size());
+        pending_.clear();
+    }
+    int fd_;
+    bool ok_ = true;
+    Bytes pending_;
+};
+
 [[noreturn]] void cannotOpen(const std::string& name) { fatalExit(1, "%s\tError: destination file can't open.", name.c_str()); }
 [[noreturn]] void cannotWrite(const std::string& name) { fatalExit(1, "%s\tError: destination file can't write.", name.c_str()); }
 
-void writeToStandardOutput(const Bytes& image) {
+template <typename Sink>
+void emitVld(const TrackRecords& trk, const headdata& hd, int32_t longestClocks, Sink& sink);
+
+void writeToStandardOutput(const TrackRecords& trk, const headdata& hd, int32_t longestClocks) {
     std::fflush(stdout);
-    if (!writeAll(STDOUT_FILENO, image)) cannotWrite("-");
+    DescriptorSink sink(STDOUT_FILENO);
+    emitVld(trk, hd, longestClocks, sink);
+    if (!sink.finish()) cannotWrite("-");
 }
 
-void writeToFile(const std::string& name, const Bytes& image) {
+void writeToFile(const std::string& name, const TrackRecords& trk, const headdata& hd, int32_t longestClocks) {
     // A destination that exists but may not be written is refused as before,
     // although the rename below would replace it.
     if (::access(name.c_str(), F_OK) == 0 && ::access(name.c_str(), W_OK) != 0) cannotOpen(name);
@@ -69,7 +105,9 @@ void writeToFile(const std::string& name, const Bytes& image) {
     mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
-    bool written = writeAll(fd, image);
+    DescriptorSink sink(fd);
+    emitVld(trk, hd, longestClocks, sink);
+    bool written = sink.finish();
     if (::close(fd) != 0) written = false;
     if (!written) {
         ::unlink(temporary.c_str());
@@ -140,38 +178,55 @@ Bytes buildTrackTable(const TrackRecords& trk, const headdata& hd) {
     return out;
 }
 
-Bytes buildVld(const TrackRecords& trk, const headdata& hd, int32_t longestClocks) {
-    Bytes image = buildHeader(trk, hd, longestClocks);
+namespace {
+
+// The compiled file in order, handed to `sink(bytes, count)` piece by piece:
+// the header, the common stream, the track table, then for each written
+// track its block head, comment and events.
+template <typename Sink>
+void emitVld(const TrackRecords& trk, const headdata& hd, int32_t longestClocks, Sink& sink) {
+    Bytes header = buildHeader(trk, hd, longestClocks);
+    sink(header.data(), header.size());
     const trkdata& common = trk[0];
-    image.insert(image.end(), common.buf.data(), common.buf.data() + common.length);
+    sink(common.buf.data(), static_cast<size_t>(common.length));
     Bytes table = buildTrackTable(trk, hd);
-    image.insert(image.end(), table.begin(), table.end());
+    sink(table.data(), table.size());
     bool first = true;
+    Bytes head;
     forEachWrittenTrack(trk, hd, [&](int t) {
         const trkdata& track = trk[t];
+        head.clear();
         if (first) {
-            image.push_back(0x2F);
-            image.push_back(0x2F);
+            head.push_back(0x2F);
+            head.push_back(0x2F);
             first = false;
         }
         uint32_t comment = commentLength(track);
-        appendBE32(image, 0);
-        appendBE32(image, 0);
-        appendBE32(image, 0);
-        appendBE32(image, comment);
-        image.insert(image.end(), track.comment.begin(), track.comment.begin() + comment);
-        if (comment % 2) image.push_back(0);
-        image.insert(image.end(), track.buf.data(), track.buf.data() + track.length);
+        appendBE32(head, 0);
+        appendBE32(head, 0);
+        appendBE32(head, 0);
+        appendBE32(head, comment);
+        head.insert(head.end(), track.comment.begin(), track.comment.begin() + comment);
+        if (comment % 2) head.push_back(0);
+        sink(head.data(), head.size());
+        sink(track.buf.data(), static_cast<size_t>(track.length));
     });
+}
+
+}  // namespace
+
+Bytes buildVld(const TrackRecords& trk, const headdata& hd, int32_t longestClocks) {
+    Bytes image;
+    auto append = [&](const unsigned char* bytes, size_t count) { image.insert(image.end(), bytes, bytes + count); };
+    emitVld(trk, hd, longestClocks, append);
     return image;
 }
 
 void writeVld(TrackRecords& trk, const headdata& hd, int32_t longestClocks) {
-    Bytes image = buildVld(trk, hd, longestClocks);
-    TrackRecords().swap(trk);
     if (getSwitch('c') != -1) {
-        writeToStandardOutput(image);
+        writeToStandardOutput(trk, hd, longestClocks);
     } else {
-        writeToFile(destinationName(), image);
+        writeToFile(destinationName(), trk, hd, longestClocks);
     }
+    TrackRecords().swap(trk);
 }

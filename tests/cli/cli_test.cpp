@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/harness.h"
+#include "support/vld_reader.h"
 
 namespace {
 
@@ -235,6 +236,31 @@ TEST(StandardStreams, CompiledFileGoesToStandardOutputUnderC) {
     TempDir outDir;
     RunResult toNamed = runVlc3In(outDir, {"-", "-o", "piped"}, source, "piped.VLD");
     EXPECT_EQ(toHex(toNamed.vldBytes), kEmptyVldHex);
+}
+
+// Track streams far larger than the writer gathers before writing go out in
+// full and in order, to a file and to standard output alike.
+TEST(StandardStreams, LargeTrackStreamsArriveWholeInFileAndOnStandardOutput) {
+    std::string source = "(t1,2)";
+    for (int i = 0; i < 20000; ++i) source += " c8 d16";
+    source += "\r\n(t3) r1 e4\r\n";
+    TempDir dir;
+    dir.write("song.vls", source);
+    RunResult toFile = runVlc3In(dir, {"song.vls"});
+    ASSERT_EQ(toFile.exitCode, 0) << toFile.stderrText;
+    VldFile file = readVld(toFile.vldBytes);
+    ASSERT_TRUE(file.ok()) << file.error;
+    ASSERT_EQ(file.tracks.size(), 3u);
+    for (int t = 0; t < 2; ++t) {
+        const Bytes& events = file.tracks[t].events;
+        ASSERT_GT(events.size(), 120000u);
+        EXPECT_EQ(toHex(Bytes(events.begin(), events.begin() + 8)), "3C 18 18 80 3E 0C 0C 80");
+    }
+    EXPECT_EQ(toHex(file.tracks[2].events), "80 80 C0 80 C0 40 30 30 80 FF FF FF");
+
+    RunResult piped = runVlc3In(dir, {"song.vls", "-c"});
+    EXPECT_EQ(piped.exitCode, 0);
+    EXPECT_TRUE(piped.stdoutBytes == toFile.vldBytes);
 }
 
 // Standard input keeps every byte; only a final end-of-file mark (0x1A) is
