@@ -55,11 +55,18 @@ bool beginsWith(const std::string& text, size_t at, std::string_view keyword) {
 }
 
 // Points the diagnostics at one line of the chain.
-void trackChainLine(const vlsdata& line) { trackLine(line.where, reinterpret_cast<Pos>(line.text.c_str())); }
 
 [[noreturn]] void macroError(const vlsdata& line, size_t at, const char* message) {
-    trackChainLine(line);
-    sourceError(message, reinterpret_cast<Pos>(line.text.c_str()) + at);
+    // The message shows the line up to its line end. A line can have none:
+    // the last line of a file, or one whose line end a macro call took into
+    // its argument. Such a line is shown from a copy that ends with one, so
+    // the display stops at the end of the text. The copy outlives the call,
+    // as the line tracking points into it.
+    static std::string shown;
+    shown = line.text;
+    if (shown.find_first_of("\r\n\x1a\xff") == std::string::npos) shown += '\n';
+    trackLine(line.where, reinterpret_cast<Pos>(shown.c_str()));
+    sourceError(message, reinterpret_cast<Pos>(shown.c_str()) + std::min(at, line.text.size()));
 }
 
 // A number behind `%` in a macro: an optional sign, then decimal digits or
@@ -93,7 +100,11 @@ bool readMacroNumber(const std::string& text, size_t& at, int& value) {
 // blank, line end or comment.
 size_t getMacroArg(const std::string& text, size_t at, std::string& argument) {
     while (at < text.size() && isSpaceOrTab(text[at])) ++at;
-    if (at < text.size() && text[at] == '/') at = text.size();
+    if (at < text.size() && text[at] == '/') {
+        // A comment: the argument is empty and the call reaches the line
+        // end, which stays, so the next line is not joined to this one.
+        at = std::min(text.find_first_of("\r\n", at), text.size());
+    }
     size_t start = at;
     while (at < text.size()) {
         unsigned char c = static_cast<unsigned char>(text[at]);

@@ -38,6 +38,7 @@ TEST(Macros, ExpandWithTheirArguments) {
         {".define m {\n c / comment\n d {e}\n}\nm\n", ".define m {\n c / comment\n d {e}\n}\n c  d {e}\n\r\n"},
         {".define q\n{c}\nq\n", ".define q\n{c}\nc\n\r\n"},
         {".define o %1,%2 {o%1%2}\no 4,\n", ".define o %1,%2 {o%1%2}\no4\n\r\n"},
+        {".define x %1 {c%1}\nx /4\nd\n", ".define x %1 {c%1}\nc\nd\n\r\n"},
     };
     for (const auto& [source, dump] : cases) EXPECT_EQ(expand(source).dump, dump) << source;
 }
@@ -61,6 +62,11 @@ TEST(Macros, ReportDefinitionErrorsWithTheirLine) {
         {".define p %1 {%}\n", "song.vls\t1: Error: macro contents mismatches(% and %n)."},
         {".define p %1 {\n%2}\n", "song.vls\t2: Error: too large the parameter# is."},
         {".define p % {%%}\n", "song.vls\t1: Error: too many parameters in macro contents."},
+        // Lines without a line end: the last line of a file, and a line that
+        // a byte 255 ends (found by fuzzing: the message read past the line).
+        {".define p x {}", "song.vls\t1: Error: macro parameter definition error."},
+        {"c\n.define", "song.vls\t2: Error: macro parameter definition error."},
+        {".define p x {}\xff\nc\n", "song.vls\t1: Error: macro parameter definition error."},
     };
     for (const auto& [source, message] : cases) {
         Expansion e = expand(source);
