@@ -9,13 +9,9 @@ Pos readKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* k
                         bool malformedIsError) {
     LineTracking saved = lineTracking();
     Pos q = skipBlanks(p);
-    for (int i = 0; keywords[i]; ++i) {
-        std::string_view keyword = keywords[i];
-        if (matchKeyword(q, keyword) == 0) {
-            value = i + base;
-            status = kNumberRead;
-            return q + keyword.size();
-        }
+    if (Pos behind = matchKeywordList(q, keywords, base, value)) {
+        status = kNumberRead;
+        return behind;
     }
     q = getNumber(q, value, status);
     if (status == kNumberMalformed && malformedIsError) sourceError("parameter error.", q);

@@ -27,22 +27,34 @@ std::string hexNumber(uint32_t value, int digits) {
     return text;
 }
 
+namespace {
+
+// The escapes both quotings share: `"` and `\` behind a backslash, printable
+// ASCII as itself, a line feed as `\n`. False for any other byte.
+bool appendSharedEscape(std::string& out, unsigned char c) {
+    if (c == '"' || c == '\\') {
+        out += '\\';
+        out += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x7F) {
+        out += static_cast<char>(c);
+    } else if (c == '\n') {
+        out += "\\n";
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string quotedText(const unsigned char* bytes, size_t count) {
     std::string out = "\"";
     for (size_t i = 0; i < count; ++i) {
         unsigned char c = bytes[i];
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else {
-            out += "\\x";
-            out += kHexDigits[c >> 4];
-            out += kHexDigits[c & 0x0F];
-        }
+        if (appendSharedEscape(out, c)) continue;
+        out += "\\x";
+        out += kHexDigits[c >> 4];
+        out += kHexDigits[c & 0x0F];
     }
     return out + "\"";
 }
@@ -55,14 +67,8 @@ std::string jsonString(const unsigned char* bytes, size_t count) {
     std::string out = "\"";
     for (size_t i = 0; i < count; ++i) {
         unsigned char c = bytes[i];
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c < 0x80 || c == 0x7F) {
+        if (appendSharedEscape(out, c)) continue;
+        if (c < 0x80) {
             out += "\\u00";
             out += kHexDigits[c >> 4];
             out += kHexDigits[c & 0x0F];

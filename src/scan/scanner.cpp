@@ -167,16 +167,22 @@ Pos commaAfter(Pos p) {
     return *q == ',' ? q : nullptr;
 }
 
-Pos getKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* keywords, int base) {
-    p = skipBlanks(p);
-    status = kNumberOmitted;
+Pos matchKeywordList(Pos p, const char* const* keywords, int base, int32_t& value) {
     for (int i = 0; keywords && keywords[i]; ++i) {
         std::string_view keyword = keywords[i];
         if (matchKeyword(p, keyword) == 0) {
             value = i + base;
-            status = kNumberRead;
             return p + keyword.size();
         }
+    }
+    return nullptr;
+}
+
+Pos getKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* keywords, int base) {
+    p = skipBlanks(p);
+    if (Pos behind = matchKeywordList(p, keywords, base, value)) {
+        status = kNumberRead;
+        return behind;
     }
     p = getNumber(p, value, status);
     if (status == kNumberMalformed) vlserror("parameter error.", lineStart(), p, kError, 1);

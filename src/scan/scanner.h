@@ -64,6 +64,11 @@ Pos peekValue(Pos p);
 // The position of a `,` behind blanks, or null.
 Pos commaAfter(Pos p);
 
+// The first of the keywords (a list ended by a null entry, or null) that the
+// text at p begins with: value = its index + base, and the position behind it
+// is returned. Null when none matches.
+Pos matchKeywordList(Pos p, const char* const* keywords, int base, int32_t& value);
+
 // One of the keywords (value = index + base) or a number; a malformed number
 // is an error. `keywords` ends with a null entry.
 Pos getKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* keywords, int base);
