@@ -59,4 +59,14 @@ for target in "${targets[@]}"; do
         status=1
     fi
 done
+# Each finding is replayed once, so that the log shows the input (as hex) and
+# the fault's report even where the findings directory is out of reach.
+for target in "${targets[@]}"; do
+    for finding in fuzz/findings/"$target"/*; do
+        [ -f "$finding" ] || continue
+        echo "== replay of $finding ($(wc -c <"$finding") bytes):"
+        od -An -tx1 -v "$finding" | head -c 8000 || true
+        timeout 60 "$build/fuzz/${target}_fuzzer" "$finding" 2>&1 | grep -v -E '^(INFO|Running|Executed|MERGE)' | tail -40 || true
+    done
+done
 exit $status

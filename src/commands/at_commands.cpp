@@ -118,7 +118,7 @@ Pos oCommand(Pos p, TrackCompile& tc) {
         EventBuffer& out = tc.trk[t].buf;
         if (status == kNumberRead) {
             out.put(0xA5);
-            out.put(static_cast<unsigned>(value + 128) & 0xFF);
+            out.put(static_cast<unsigned>(wrapped(int64_t{value} + 128)) & 0xFF);
         } else {
             out.put(0x82);
         }
@@ -197,7 +197,7 @@ Pos zCommand(Pos p, TrackCompile& tc) {
                 out.put(0xFF);
             } else if (relative) {
                 // A sum below 0 is limited like one above 127.
-                running = std::clamp(running + value, 0, 127);
+                running = static_cast<int>(std::clamp<int64_t>(int64_t{running} + value, 0, 127));
                 out.put(static_cast<unsigned>(running));
             } else {
                 running = value;

@@ -31,7 +31,8 @@ bool joinFollows(Pos p) { return p[0] == ':' && p[1] != '|'; }
 Pos requiredNumber(Pos p, int32_t& value, const char* missing) { return getNumberInRange(p, value, 0, 0, "", missing); }
 
 // One note of a program split: letters with accidentals from the track's
-// octave, octave changes, or a note number.
+// octave, octave changes, or a note number. Only the low byte is stored, so
+// the steps wrap like it from any number.
 Pos readSplitNote(Pos p, trkinf& info, int& note) {
     static constexpr int kPitch[] = {9, 11, 0, 2, 4, 5, 7};  // a to g
     note = info.octave * 12 + 12;
@@ -41,15 +42,15 @@ Pos readSplitNote(Pos p, trkinf& info, int& note) {
         if (folded == 'o' || c == '<' || c == '>') {
             int before = info.octave;
             p = changeOctave(p, info);
-            note += (info.octave - before) * 12;
+            note = wrapped(note + int64_t{info.octave - before} * 12);
         } else if (folded >= 'a' && folded <= 'g') {
-            note += kPitch[folded - 'a'];
+            note = wrapped(int64_t{note} + kPitch[folded - 'a']);
             ++p;
         } else if (c == '#' || c == '+') {
-            ++note;
+            note = wrapped(int64_t{note} + 1);
             ++p;
         } else if (c == '-') {
-            --note;
+            note = wrapped(int64_t{note} - 1);
             ++p;
         } else if (isBlank(p)) {
             p = skipWhite(p);
@@ -111,7 +112,7 @@ Pos programChangeCommand(Pos p, TrackCompile& tc) {
             putByte(out(tc, t), lsb);
         }
         out(tc, t).put(0xC7);
-        putWord(out(tc, t), program - 1);
+        putWord(out(tc, t), wrapped(int64_t{program} - 1));
     });
     return end;
 }
@@ -142,7 +143,7 @@ Pos programSplitCommand(Pos p, TrackCompile& tc) {
                 int32_t low = 0;
                 q = readNumber(r + 1, low, status);
                 if (status != kNumberRead) sourceError(kError, q);
-                bank = bank * 128 + low;
+                bank = wrapped(int64_t{bank} * 128 + low);
             }
             int32_t program = 0;
             q = readNumber(skipOneComma(q), program, status);
@@ -154,7 +155,7 @@ Pos programSplitCommand(Pos p, TrackCompile& tc) {
             putByte(buf, first);
             putByte(buf, second);
             putWord(buf, bank);
-            putWord(buf, program - 1);
+            putWord(buf, wrapped(int64_t{program} - 1));
             Pos comma = commaAfter(q);
             if (!comma) break;
             q = comma + 1;
@@ -301,7 +302,7 @@ Pos volumeCommand(Pos p, TrackCompile& tc, VolumeForm form) {
         if (relative) {
             buf.put(0x91);
             putByte(buf, value);
-            if (fm) info.current_velocity = static_cast<int16_t>(std::clamp(info.current_velocity + value, 0, 127));
+            if (fm) info.current_velocity = static_cast<int16_t>(std::clamp<int64_t>(int64_t{info.current_velocity} + value, 0, 127));
         } else {
             const int maximum = form == VolumeForm::upTo16 ? 16 : 127;
             if (value < 0 || value > maximum) sourceError("v/@v parameter is out of range.", q);
@@ -403,7 +404,9 @@ Pos controlChangeCommand(Pos p, TrackCompile& tc) {
         if (reg < 56 && reg == track.channel + 48) {
             buf.put(0xD1);
             putWord(buf, v >> 2);
-            putWord(buf, ((v >> 2) * 683) >> 6);
+            // Any value may be written: the product is taken in 64 bits, and
+            // its low 16 bits after the shift are the same as a 32-bit one's.
+            putWord(buf, static_cast<int32_t>((static_cast<int64_t>(v >> 2) * 683) >> 6));
             return q;
         }
         switch (reg) {

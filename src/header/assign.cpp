@@ -16,7 +16,7 @@ constexpr uint16_t kDeviceAll = 0xFFFE;
 // A channel number of the previous generation: 1-8 FM, 9 ADPCM, 10-25 MIDI,
 // 26-39 further ADPCM channels, 40 and up MIDI again.
 Channel numericChannel(int k, const headdata& hd) {
-    int x = k - 1;
+    int x = wrapped(int64_t{k} - 1);
     if (hd.sc88_mode == 1) {
         if (x < 16) {
             x += 9;
@@ -100,20 +100,20 @@ Pos readChannel(Pos p, headdata& hd, bool allowAll, Channel& out) {
         sourceError("illegal channel-strings is specified.", p);
     }
     if (word->device == kDeviceAdpcm) {
-        out.channel = m == 1 ? 8 : m + 23;
+        out.channel = m == 1 ? 8 : wrapped(int64_t{m} + 23);
     } else if (word->device == kDeviceAll) {
         out.channel = -2;
     } else if (!hasInterface) {
-        out.channel = m - 1;
+        out.channel = wrapped(int64_t{m} - 1);
         if (word->device == kDeviceMidi) out.device = kDeviceCurrentMidi;
     } else if (word->device == kDeviceFm) {
         // An FM channel has no MIDI interface.
         sourceError("illegal channel-strings is specified.", p);
     } else {
-        out.channel = m - 1;
+        out.channel = wrapped(int64_t{m} - 1);
         if (out.channel < 0 || out.channel > 15)
             sourceError("illegal channel number is specified. (must be in between 1 to 16)", p);
-        out.device = static_cast<uint16_t>(kDeviceMidi + interface - 1);
+        out.device = static_cast<uint16_t>(wrapped(int64_t{kDeviceMidi} + interface - 1));
     }
     return p;
 }

@@ -114,7 +114,7 @@ Pos buildFromTemplate(Pos p, std::span<const unsigned char> message, std::string
     int32_t ifno = 0;
     bool given = false;
     p = optionalNumber(p, ifno, 0, "IF number error.", &given);
-    const unsigned char interfaceNo = given ? static_cast<unsigned char>(ifno - 1) : kNoInterface;
+    const unsigned char interfaceNo = given ? static_cast<unsigned char>(wrapped(int64_t{ifno} - 1)) : kNoInterface;
 
     const std::vector<unsigned char> framed = frameMessage(body, frameType);
     forEachTrackOf(set, [&](int track) {

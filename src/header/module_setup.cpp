@@ -253,7 +253,7 @@ Pos drumSetupCommand(Pos p, TrackRecords& trk, headdata& hd, bool sc88) {
     int32_t map = 0;
     int32_t note = 0;
     p = requireNumber(p, map, kSyntaxError);
-    if (map < 0 || map * 16 + count > 0x7F) {
+    if (map < 0 || int64_t{map} * 16 + count > 0x7F) {
         vlserror(sc88 ? ".SC88_DRUM_SETUP: the map is out of range." : ".GS_DRUM_SETUP: the map is out of range.",
                  lineStart(), p, kError, 1);
     }

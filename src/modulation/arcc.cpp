@@ -175,7 +175,7 @@ Pos timingHandler(const Block& block, Pos p, bool speed) {
 Pos waveformHandler(const Block& block, Pos p) {
     int32_t w = 0;
     p = requiredKeyword(block, "WAVEFORM", p, kWaveforms, w);
-    uint32_t value = static_cast<uint32_t>(w > 7 ? w + 32760 : w) & 0xFFFF;
+    uint32_t value = static_cast<uint32_t>(w > 7 ? wrapped(int64_t{w} + 32760) : w) & 0xFFFF;
     block.emit(0xC9, value >> 8, value & 0xFF);
     return p;
 }

@@ -52,6 +52,11 @@ int matchKeyword(Pos p, std::string_view keyword);
 // a following line. status: 0 read, -1 omitted, 1 malformed.
 Pos getNumber(Pos p, int32_t& value, int& status);
 
+// A number read from the source may be any 32-bit value. Arithmetic on it is
+// done in 64 bits and brought back here: the low 32 bits, as a two's
+// complement int, which keeps the low bytes the stored formats take.
+inline int32_t wrapped(int64_t value) { return static_cast<int32_t>(static_cast<uint64_t>(value)); }
+
 // getNumber that leaves an omitted number unread: the position and the line
 // tracking stay where they were, so that the line ends the search looked
 // across are stepped over once, by whoever reads on.

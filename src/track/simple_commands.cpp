@@ -122,7 +122,7 @@ Pos workAreaCommand(Pos p, TrackCompile& tc) {
             buf.put(0xD5);
         } else {
             buf.put(value >= 0 ? 0xD7 : 0xD8);
-            if (value < 0) value = -value;
+            if (value < 0) value = wrapped(-int64_t{value});
         }
         buf.put(static_cast<unsigned>(address));
         buf.put(static_cast<unsigned>(value) & 0xFF);
@@ -164,7 +164,7 @@ Pos mCommand(Pos p, TrackCompile& tc) {
             buf.put(0xB4);
             buf.put(0x00);
         }
-        buf.put(static_cast<unsigned>(value - 1) & 0xFF);
+        buf.put(static_cast<unsigned>(wrapped(int64_t{value} - 1)) & 0xFF);
     });
 }
 
@@ -190,7 +190,7 @@ Pos channelChangeCommand(Pos p, TrackCompile& tc) {
 
 Pos sCommand(Pos p, TrackCompile& tc) {
     return twoNumberCommand(p, tc, "S error.", [](EventBuffer& buf, int position, int32_t value) {
-        int32_t operand = value >= 8 ? value + 0x7FF8 : value;
+        int32_t operand = value >= 8 ? wrapped(int64_t{value} + 0x7FF8) : value;
         if (position == 0) {
             buf.put(0xB0);
         } else {

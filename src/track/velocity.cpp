@@ -9,7 +9,7 @@
 
 namespace {
 
-int clampVelocity(int v) { return std::clamp(v, 0, 127); }
+int clampVelocity(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, 0, 127)); }
 
 // A `:` that begins a random range, not the `:|` that closes a repeat.
 bool randomRangeFollows(Pos p) { return p[0] == ':' && p[1] != '|'; }
@@ -37,9 +37,9 @@ const SequenceItem& currentVelocityItem(const trkinf& info) {
 
 }  // namespace
 
-int randomInRange(int range) {
+int randomInRange(int64_t range) {
     if (range <= 0) return 0;
-    return nextRandom() % (2 * range + 1) - range;
+    return static_cast<int>(nextRandom() % (2 * range + 1) - range);
 }
 
 Pos uCommand(Pos p, TrackCompile& tc) {
@@ -53,7 +53,7 @@ Pos uCommand(Pos p, TrackCompile& tc) {
             int status = 0;
             q = getNumber(q + 1, r, status);
             if (status != kNumberRead) r = info.velocity_random;
-            info.velocity_random = static_cast<int16_t>(std::abs(r));
+            info.velocity_random = static_cast<int16_t>(std::abs(int64_t{r}));
         }
         if (n.signed_) {
             buf.put(0x94);
@@ -80,16 +80,16 @@ Pos velocityCommand(Pos p, TrackCompile& tc, bool relative) {
             int32_t r = 0;
             int status = 0;
             q = getNumber(q + 1, r, status);
-            if (status == kNumberRead) info.velocity_random = static_cast<int16_t>(std::abs(r));
-            rnd = (status == kNumberRead && r != 0) ? randomInRange(std::abs(r)) : 0;
+            if (status == kNumberRead) info.velocity_random = static_cast<int16_t>(std::abs(int64_t{r}));
+            rnd = (status == kNumberRead && r != 0) ? randomInRange(std::abs(int64_t{r})) : 0;
         }
-        int v;
+        int64_t v;
         if (!n.given) {
             v = info.relative_velocity_memory != 0 ? a + info.relative_velocity_memory : info.current_velocity;
         } else {
             if (n.signed_ || relative) {
                 info.relative_velocity_memory = static_cast<int16_t>(n.value);
-                v = n.value + a;
+                v = int64_t{n.value} + a;
             } else {
                 info.relative_velocity_memory = 0;
                 v = n.value;
@@ -224,5 +224,8 @@ int noteVelocity(TrackCompile& tc, int track, int value, int kind, int& mode, in
     int e = currentVelocityItem(info).value2 != 0 ? currentVelocityItem(info).value2 : info.velocity_random;
     mode = kind == kValueRelative ? 1 : -1;
     info.velocity_written = 1;
-    return value + (e != 0 ? randomInRange(e) : 0);
+    // Any number may be written. Beyond these bounds a relative velocity is
+    // refused and an absolute one limited all the same, and no sum overflows.
+    int64_t sum = int64_t{value} + (e != 0 ? randomInRange(e) : 0);
+    return static_cast<int>(std::clamp<int64_t>(sum, -0x10000, 0x10000));
 }

@@ -18,4 +18,4 @@ bool autoVelocity(TrackCompile& tc, int track, int step, int& value);
 int revision(trkinf& info, const headdata& hd, int step);
 
 // A random number in -range..range from the run's generator.
-int randomInRange(int range);
+int randomInRange(int64_t range);

@@ -100,6 +100,9 @@ TEST(ChannelMessages, ControlChange) {
         {"y2,1000", "9B 01 E8 FF"},
         {"y3,7 y13,9 y14,3", "B7 03 A2 01 B8 01 FF FF"},
         {"y48,100", "D1 00 19 01 0A FF FF FF"},
+        // The largest values keep the low 16 bits of each word, without overflow.
+        {"y48,2147483647", "D1 FF FF FF F5 FF FF FF"},
+        {"y48,-2147483648", "D1 00 00 00 00 FF FF FF"},
         {"y49,100 y20,5", "BC 31 64 BC 14 05 FF FF"},
         {"y7", "exit 1: song.vls\t2: Error: control change must have 2 parameters."},
     };
