@@ -404,9 +404,7 @@ Pos controlChangeCommand(Pos p, TrackCompile& tc) {
         if (reg < 56 && reg == track.channel + 48) {
             buf.put(0xD1);
             putWord(buf, v >> 2);
-            // Any value may be written: the product is taken in 64 bits, and
-            // its low 16 bits after the shift are the same as a 32-bit one's.
-            putWord(buf, static_cast<int32_t>((static_cast<int64_t>(v >> 2) * 683) >> 6));
+            putWord(buf, wrapped((int64_t{v >> 2} * 683) >> 6));
             return q;
         }
         switch (reg) {
