@@ -197,7 +197,7 @@ Pos zCommand(Pos p, TrackCompile& tc) {
                 out.put(0xFF);
             } else if (relative) {
                 // A sum below 0 is limited like one above 127.
-                running = static_cast<int>(std::clamp<int64_t>(int64_t{running} + value, 0, 127));
+                running = clampVelocity(int64_t{running} + value);
                 out.put(static_cast<unsigned>(running));
             } else {
                 running = value;

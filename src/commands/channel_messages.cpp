@@ -10,6 +10,7 @@
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
 #include "track/notes.h"
+#include "track/velocity.h"
 
 namespace {
 
@@ -302,7 +303,7 @@ Pos volumeCommand(Pos p, TrackCompile& tc, VolumeForm form) {
         if (relative) {
             buf.put(0x91);
             putByte(buf, value);
-            if (fm) info.current_velocity = static_cast<int16_t>(std::clamp<int64_t>(int64_t{info.current_velocity} + value, 0, 127));
+            if (fm) info.current_velocity = static_cast<int16_t>(clampVelocity(int64_t{info.current_velocity} + value));
         } else {
             const int maximum = form == VolumeForm::upTo16 ? 16 : 127;
             if (value < 0 || value > maximum) sourceError("v/@v parameter is out of range.", q);

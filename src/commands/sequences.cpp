@@ -99,8 +99,6 @@ Pos readList(Pos p, std::vector<SequenceItem>& items, size_t capacity, int& coun
     return p;
 }
 
-int clampVelocity(int v) { return std::clamp(v, 0, 127); }
-
 
 void compileVelocityList(trkinf& info, EventBuffer& out, const std::vector<SequenceItem>& elements, int count) {
     info.velocity_index = 0;

@@ -136,7 +136,7 @@ void putVelocityByte(Pos p, EventBuffer& buf, int mode, int velocity, int offset
         if (velocity < -63 || velocity > 63) sourceError("relative velocity must be in from -63 to 63.", p);
         buf.put(static_cast<unsigned>(0xC0 + velocity));
     } else {
-        buf.put(static_cast<unsigned>(std::clamp(velocity + offset, 0, 127)));
+        buf.put(static_cast<unsigned>(clampVelocity(velocity + offset)));
     }
 }
 

@@ -7,9 +7,9 @@
 #include "scan/scanner.h"
 #include "track/random.h"
 
-namespace {
-
 int clampVelocity(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, 0, 127)); }
+
+namespace {
 
 // A `:` that begins a random range, not the `:|` that closes a repeat.
 bool randomRangeFollows(Pos p) { return p[0] == ':' && p[1] != '|'; }

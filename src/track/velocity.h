@@ -17,5 +17,8 @@ int noteVelocity(TrackCompile& tc, int track, int value, int kind, int& mode, in
 bool autoVelocity(TrackCompile& tc, int track, int step, int& value);
 int revision(trkinf& info, const headdata& hd, int step);
 
+// A velocity limited to 0..127, from a sum of any size.
+int clampVelocity(int64_t v);
+
 // A random number in -range..range from the run's generator.
 int randomInRange(int64_t range);
