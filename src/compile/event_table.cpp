@@ -14,23 +14,26 @@ constexpr bool rowsInCodeOrder() {
     return true;
 }
 
-// Rows of one code and stream that need a test must be followed by a row
-// that always applies, so that every code a row names has a reading.
-constexpr bool everySharedCodeEndsInAlways() {
-    for (size_t i = 0; i < std::size(kEventTable); ++i) {
-        const EventRow& row = kEventTable[i];
-        if (row.pick == Pick::always) continue;
-        bool closed = false;
-        for (size_t j = i + 1; j < std::size(kEventTable) && kEventTable[j].code == row.code; ++j) {
-            if (kEventTable[j].pick == Pick::always && (kEventTable[j].streams & row.streams)) closed = true;
+// A `firstOperand` row is a requirement, so every code a row names needs,
+// for each stream it stands in, a row without one: then every such code has
+// a reading.
+constexpr bool everyCodeHasAnUnconditionalRow() {
+    for (const EventRow& row : kEventTable) {
+        for (uint8_t stream : {kTrackStream, kCommonStream}) {
+            if (!(row.streams & stream)) continue;
+            bool found = false;
+            for (const EventRow& other : kEventTable) {
+                bool same = other.code == row.code && other.last_code == row.last_code && (other.streams & stream);
+                if (same && other.pick != Pick::firstOperand) found = true;
+            }
+            if (!found) return false;
         }
-        if (!closed) return false;
     }
     return true;
 }
 
 static_assert(rowsInCodeOrder(), "event rows must stand in code order");
-static_assert(everySharedCodeEndsInAlways(), "a shared code needs a last row that always applies");
+static_assert(everyCodeHasAnUnconditionalRow(), "every code needs a row that does not require its first operand");
 
 }  // namespace
 

@@ -60,16 +60,27 @@ namespace vld {
 // The streams of a file: the common stream (header events) and the tracks.
 enum StreamMask : uint8_t { kTrackStream = 1, kCommonStream = 2, kAnyStream = 3 };
 
-// Some codes are written by more than one command with different operands.
-// The rows of one code are tried in table order and the first whose test
-// holds gives the reading; a row with `always` ends the list.
+// Some codes are written by more than one command with different operands,
+// and the code byte alone does not say which. How a reader chooses:
+//
+//   The candidates are the rows of the code for the stream whose `firstOperand`
+//   test holds (that test is a requirement: the first operand byte names the
+//   kind). Rows whose test holds (`always` holds) come before rows whose test
+//   fails, table order within each group; the track's device (from the track
+//   table, switched along the stream by channel-change events) is one of the
+//   tests. A reader takes the first candidate with which the rest of the
+//   stream reads, event by event, to its end code followed by nothing but
+//   padding; the tests only decide between readings that both read to the end.
 enum class Pick : uint8_t {
     always,
-    firstOperand,  // the first operand byte equals `pick_value`
+    firstOperand,  // required: the first operand byte equals `pick_value`
     repeatLink,    // the back value leads to the count of an earlier repeat start
     codaLink,      // the displacement lands just past an earlier to-coda
     trackIndex,    // the 16-bit operand is below the number of tracks in the file
     wordPresence,  // the modulator byte is followed by the presence word 00 01
+    midiDevice,    // the track plays on a MIDI channel
+    fmDevice,      // the track plays on the FM chip or the ADPCM sampler
+    velocityBytes, // the eight bytes are velocities 0-127 or 0xFF (none)
 };
 
 struct EventRow {
@@ -127,13 +138,14 @@ inline constexpr EventRow kEventTable[] = {
     {0xB4, 0xB4, kTrackStream, Pick::always, 0, "arcc mode", "mod:arcc u8:mode"},
     {0xB5, 0xB5, kTrackStream, Pick::always, 0, "arcc sync", "mod:arcc u8:sync u16:count"},
     {0xB7, 0xB7, kTrackStream, Pick::always, 0, "fm control 3", "u8:value"},
-    {0xB8, 0xB8, kTrackStream, Pick::always, 0, "bend", "s16:value"},
+    {0xB8, 0xB8, kTrackStream, Pick::midiDevice, 0, "bend", "s16:value"},
+    {0xB8, 0xB8, kTrackStream, Pick::fmDevice, 0, "fm control 14", "u8:value"},
     {0xB9, 0xB9, kTrackStream, Pick::always, 0, "detune", "s16:value"},
     {0xBA, 0xBA, kTrackStream, Pick::always, 0, "relative pitch", "s16:amount"},
     {0xBC, 0xBC, kTrackStream, Pick::always, 0, "control change", "u8:control u8:value"},
     {0xBD, 0xBD, kTrackStream, Pick::always, 0, "replay", "u16:track"},
     {0xBE, 0xBE, kTrackStream, Pick::trackIndex, 0, "synchronize", "u16:track-index"},
-    {0xBE, 0xBE, kTrackStream, Pick::always, 0, "velocity pattern off", "u8:value"},
+    {0xBE, 0xBE, kTrackStream, Pick::firstOperand, 0, "velocity pattern off", "u8:value"},
     {0xC1, 0xC1, kTrackStream, Pick::always, 0, "timer", "u16:value"},
     {0xC2, 0xC2, kTrackStream, Pick::always, 0, "relative timer", "s16:amount"},
     {0xC3, 0xC3, kTrackStream, Pick::always, 0, "tempo", "u16:tempo"},
@@ -155,7 +167,7 @@ inline constexpr EventRow kEventTable[] = {
     {0xCF, 0xCF, kTrackStream, Pick::always, 0, "nrpn", "hex4:data"},
     {0xD0, 0xD0, kTrackStream, Pick::always, 0, "segno", "fwdend:link"},
     {0xD1, 0xD1, kTrackStream, Pick::codaLink, 0, "coda", "fwdend:link"},
-    {0xD1, 0xD1, kTrackStream, Pick::always, 0, "fm channel control", "u16:value u16:scaled"},
+    {0xD1, 0xD1, kTrackStream, Pick::fmDevice, 0, "fm channel control", "u16:value u16:scaled"},
     {0xD2, 0xD2, kTrackStream, Pick::always, 0, "comment", "u8:reserved frame32:length rest.text:text"},
     {0xD3, 0xD3, kTrackStream, Pick::always, 0, "d.s.", "u8:reserved fwdstart:link"},
     {0xD4, 0xD4, kTrackStream, Pick::always, 0, "to coda", "u8:reserved fwdstart:link"},
@@ -170,8 +182,8 @@ inline constexpr EventRow kEventTable[] = {
     {0xE0, 0xE0, kTrackStream, Pick::always, 0, "bend with delay", "hi8.s16:values"},
     {0xE1, 0xE1, kTrackStream, Pick::always, 0, "detune with delay", "hi8.s16:values"},
     {0xE2, 0xE2, kTrackStream, Pick::always, 0, "lfo level", "u8:mode lo8.s16:values"},
+    {0xE3, 0xE3, kTrackStream, Pick::velocityBytes, 0, "velocity pattern", "vlist8:velocities"},
     {0xE3, 0xE3, kTrackStream, Pick::firstOperand, 1, "lfo speed", "lo8.u16:values"},
-    {0xE3, 0xE3, kTrackStream, Pick::always, 0, "velocity pattern", "vlist8:velocities"},
     {0xE4, 0xE4, kTrackStream, Pick::always, 0, "lfo delay", "lo16.u16:values"},
     {0xE5, 0xE5, kTrackStream, Pick::always, 0, "arcc level", "mod:arcc u8:mode lo8.s8:values"},
     {0xE6, 0xE6, kTrackStream, Pick::always, 0, "arcc speed", "mod:arcc lo8.u16:values"},

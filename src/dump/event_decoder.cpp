@@ -27,6 +27,8 @@ constexpr const char* kWaveNames[] = {"saw", "square", "triangle", "s.saw", "ran
 
 std::string number(long long value) { return std::to_string(value); }
 
+bool isFmOrAdpcm(uint16_t device) { return device == 0 || device == 1; }
+
 std::string streamName(int order) { return order == 0 ? "common stream" : "track " + std::to_string(order); }
 
 // Where reading stands inside one event, and how far it may go.
@@ -65,29 +67,46 @@ struct TokenState {
 };
 
 Operand numberOperand(std::string_view label, long long value) {
-    return {std::string(label), number(value), number(value)};
+    Operand op{std::string(label), OperandType::number, value, {}, {}, {}, number(value), number(value)};
+    return op;
 }
 
 Operand noteOperand(std::string_view label, unsigned note) {
     std::string name = noteName(note);
-    return {std::string(label), name, "{\"number\":" + number(note) + ",\"name\":" + jsonString(name) + "}"};
+    return {std::string(label), OperandType::note, note, {}, {}, {}, name,
+            "{\"number\":" + number(note) + ",\"name\":" + jsonString(name) + "}"};
 }
 
 Operand velocityOperand(std::string_view label, unsigned v) {
-    if (v == 0x80) return {std::string(label), "none", "{\"kind\":\"none\"}"};
-    if (v < 0x80) return {std::string(label), number(v), "{\"kind\":\"absolute\",\"value\":" + number(v) + "}"};
-    int relative = static_cast<int>(v) - 0xC0;
-    std::string text = (relative >= 0 ? "+" : "") + number(relative);
-    return {std::string(label), text, "{\"kind\":\"relative\",\"value\":" + number(relative) + "}"};
+    Operand op{std::string(label), OperandType::velocity, v, {}, {}, {}, "", ""};
+    if (v == 0x80) {
+        op.text = "none";
+        op.json = "{\"kind\":\"none\"}";
+    } else if (v < 0x80) {
+        op.text = number(v);
+        op.json = "{\"kind\":\"absolute\",\"value\":" + number(v) + "}";
+    } else {
+        int relative = static_cast<int>(v) - 0xC0;
+        op.text = (relative >= 0 ? "+" : "") + number(relative);
+        op.json = "{\"kind\":\"relative\",\"value\":" + number(relative) + "}";
+    }
+    return op;
 }
 
 Operand textOperand(std::string_view label, const unsigned char* bytes, size_t count) {
-    return {std::string(label), quotedText(bytes, count), jsonString(bytes, count)};
+    return {std::string(label), OperandType::text, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count),
+            quotedText(bytes, count), jsonString(bytes, count)};
 }
 
 Operand hexOperand(std::string_view label, const unsigned char* bytes, size_t count) {
     std::string hex = hexBytes(bytes, count);
-    return {std::string(label), hex.empty() ? "none" : hex, "\"" + hex + "\""};
+    return {std::string(label), OperandType::bytes, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count),
+            hex.empty() ? "none" : hex, "\"" + hex + "\""};
+}
+
+Operand pairOperand(std::string_view label, OperandType type, int64_t first, int64_t second, std::string text,
+                    std::string json) {
+    return {std::string(label), type, 0, {}, {first, second}, {}, std::move(text), std::move(json)};
 }
 
 std::vector<std::string_view> splitNames(std::string_view names) {
@@ -100,6 +119,44 @@ std::vector<std::string_view> splitNames(std::string_view names) {
     return out;
 }
 
+// The rows that can read one code byte, in the order the reader tries them.
+struct Readings {
+    static constexpr size_t kMost = 8;
+    const EventRow* rows[kMost] = {};
+    uint8_t count = 0;
+};
+
+// The table's rows by code byte, for both kinds of stream.
+class RowIndex {
+public:
+    RowIndex() {
+        for (const EventRow& row : kEventTable) {
+            for (unsigned code = row.code; code <= row.last_code; ++code) {
+                for (int kind = 0; kind < 2; ++kind) {
+                    if (!(row.streams & (kind == 0 ? kCommonStream : kTrackStream))) continue;
+                    Readings& r = rows_[kind][code];
+                    if (r.count < Readings::kMost) r.rows[r.count++] = &row;
+                }
+            }
+        }
+    }
+    const Readings& of(bool common, uint8_t code) const { return rows_[common ? 0 : 1][code]; }
+
+private:
+    Readings rows_[2][256];
+};
+
+const RowIndex& rowIndex() {
+    static const RowIndex index;
+    return index;
+}
+
+// How far a walk through the stream asks the readings to hold.
+enum class Walk {
+    strict,   // the first end code ends the stream; only padding follows it
+    lenient,  // end codes may stand inside the stream, as after a partition that cut a track back
+};
+
 class Decoder {
 public:
     explicit Decoder(const StreamInput& input) : in_(input) {
@@ -111,29 +168,48 @@ public:
     Stream run();
 
 private:
-    const EventRow* choose(uint32_t p, uint8_t code) const;
-    bool picks(const EventRow& row, uint32_t p) const;
-    bool seenAt(int64_t offset, uint8_t code) const;
+    // A code with more than one reading that decodes: the readings left to
+    // try, and the state to go back to.
+    struct ChoicePoint {
+        uint32_t offset = 0;
+        size_t event_count = 0;  // events before this one
+        uint32_t clock = 0;
+        uint16_t device = 0;
+        Readings readings;
+        size_t tried = 0;  // the index of the reading taken now
+    };
+
+    bool common() const { return in_.order == 0; }
+    Readings readingsAt(uint32_t p) const;
+    bool holds(const EventRow& row, uint32_t p) const;
+    bool eventAt(int64_t offset, uint8_t code) const;
+    // Reads the event at p with the first of `readings` from `from` on that
+    // decodes, appends it and returns its index; `readings.count` when none does.
+    size_t readFirst(uint32_t p, const Readings& readings, size_t from);
     bool decode(uint32_t p, const EventRow& row, Event& event);
     bool token(const LayoutToken& t, Cursor& c, TokenState& state, Event& event);
     bool group(const LayoutToken& t, Cursor& c, Event& event);
     Operand jump(const LayoutToken& t, uint32_t operand_start, uint32_t value) const;
     void problem(uint32_t offset, const std::string& text);
     bool restIsPadding(uint32_t p) const;
+    void restart();
+    bool search(Walk walk);
+    void listWithProblems();
 
     const StreamInput& in_;
     Stream out_;
-    std::vector<std::pair<uint32_t, uint8_t>> seen_;  // offsets and codes of the events read so far
     uint32_t clock_ = 0;
+    uint16_t device_ = 0;  // the device the track plays on at this point
 };
 
-bool Decoder::seenAt(int64_t offset, uint8_t code) const {
+bool Decoder::eventAt(int64_t offset, uint8_t code) const {
     if (offset < 0) return false;
-    auto it = std::lower_bound(seen_.begin(), seen_.end(), std::make_pair(static_cast<uint32_t>(offset), uint8_t{0}));
-    return it != seen_.end() && it->first == offset && it->second == code;
+    auto it = std::lower_bound(out_.events.begin(), out_.events.end(), offset,
+                               [](const Event& e, int64_t at) { return e.offset < at; });
+    return it != out_.events.end() && it->offset == offset && it->code == code;
 }
 
-bool Decoder::picks(const EventRow& row, uint32_t p) const {
+bool Decoder::holds(const EventRow& row, uint32_t p) const {
     const unsigned char* s = in_.bytes;
     uint32_t left = in_.length - p;
     switch (row.pick) {
@@ -144,26 +220,36 @@ bool Decoder::picks(const EventRow& row, uint32_t p) const {
         if (left < 11) return false;
         int64_t f = p + 3;
         int64_t start = f + 2 - static_cast<int32_t>(getBE32(s + f));
-        return seenAt(start - 1, 0xCD);
+        return eventAt(start - 1, 0xCD);
     }
     case Pick::codaLink: {
         if (left < 5) return false;
         int64_t target = int64_t{p} + 5 + static_cast<int32_t>(getBE32(s + p + 1));
-        return seenAt(target - 1, 0xD4);
+        return eventAt(target - 1, 0xD4);
     }
     case Pick::trackIndex: return left >= 3 && getBE16(s + p + 1) < static_cast<uint32_t>(in_.track_count);
     case Pick::wordPresence: return left >= 4 && s[p + 2] == 0x00 && s[p + 3] == 0x01;
+    case Pick::midiDevice: return !isFmOrAdpcm(device_);
+    case Pick::fmDevice: return isFmOrAdpcm(device_);
+    case Pick::velocityBytes:
+        if (left < 9) return false;
+        return std::all_of(s + p + 1, s + p + 9, [](unsigned char b) { return b <= 0x7F || b == 0xFF; });
     }
     return false;
 }
 
-const EventRow* Decoder::choose(uint32_t p, uint8_t code) const {
-    uint8_t stream = in_.order == 0 ? kCommonStream : kTrackStream;
-    for (const EventRow& row : kEventTable) {
-        if (code < row.code || code > row.last_code || !(row.streams & stream)) continue;
-        if (picks(row, p)) return &row;
+Readings Decoder::readingsAt(uint32_t p) const {
+    const Readings& rows = rowIndex().of(common(), in_.bytes[p]);
+    Readings preferred, others;
+    for (size_t i = 0; i < rows.count; ++i) {
+        const EventRow& row = *rows.rows[i];
+        bool test = holds(row, p);
+        if (row.pick == Pick::firstOperand && !test) continue;
+        Readings& into = test ? preferred : others;
+        into.rows[into.count++] = &row;
     }
-    return nullptr;
+    for (size_t i = 0; i < others.count; ++i) preferred.rows[preferred.count++] = others.rows[i];
+    return preferred;
 }
 
 Operand Decoder::jump(const LayoutToken& t, uint32_t operand_start, uint32_t value) const {
@@ -175,13 +261,14 @@ Operand Decoder::jump(const LayoutToken& t, uint32_t operand_start, uint32_t val
     case Kind::backend: target = operand_start + 4 - v; break;
     default: target = operand_start + 2 - v; break;  // backstart2
     }
-    Operand op{std::string(t.label), number(v), ""};
+    Operand op{std::string(t.label), OperandType::link, v, {}, {}, {}, number(v), ""};
     if (v == 0 && (t.kind == Kind::fwdend || t.kind == Kind::fwdstart)) {
         op.text += " (not linked)";
         op.json = "{\"value\":0,\"target\":null}";
         return op;
     }
     bool inside = target >= 0 && target < in_.length;
+    if (inside) op.target = static_cast<uint32_t>(target);
     op.text += inside ? " -> " + hexNumber(static_cast<uint32_t>(target)).substr(2) : " -> outside the stream";
     op.json = "{\"value\":" + number(v) + ",\"target\":" + (inside ? number(target) : "null") + "}";
     return op;
@@ -199,6 +286,7 @@ bool Decoder::group(const LayoutToken& t, Cursor& c, Event& event) {
         presence = c.byte();
     }
     std::vector<std::string_view> names = splitNames(t.names);
+    Operand values{std::string(t.label), OperandType::group, 0, {}, {}, {}, "", ""};
     std::string text, json;
     auto add = [&](const std::string& name, const std::string& textValue, const std::string& jsonValue) {
         text += (text.empty() ? "" : " ") + name + ":" + textValue;
@@ -206,11 +294,13 @@ bool Decoder::group(const LayoutToken& t, Cursor& c, Event& event) {
     };
     if (t.kind == Kind::sw8) {
         bool on = presence & 0x80;
+        values.value = on;
         add("switch", on ? "on" : "off", on ? "true" : "false");
         elements = 7;
     }
     for (int i = 0; i < elements; ++i) {
         int bit = t.kind == Kind::hi8 ? 7 - i : t.kind == Kind::sw8 ? 6 - i : i;
+        values.elements.emplace_back();
         if (!(presence & (1u << bit))) continue;
         long long value = 0;
         uint32_t d = 0;
@@ -236,10 +326,15 @@ bool Decoder::group(const LayoutToken& t, Cursor& c, Event& event) {
             value = d;
             break;
         }
+        values.elements.back() = value;
         std::string name = static_cast<size_t>(i) < names.size() ? std::string(names[i]) : number(i + 1);
         add(name, number(value), number(value));
     }
-    event.operands.push_back({std::string(t.label), text.empty() ? "none" : text, "{" + json + "}"});
+    // Positions past the last one given carry nothing.
+    while (!values.elements.empty() && !values.elements.back()) values.elements.pop_back();
+    values.text = text.empty() ? "none" : text;
+    values.json = "{" + json + "}";
+    event.operands.push_back(std::move(values));
     return true;
 }
 
@@ -286,15 +381,22 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
     case Kind::ifb: {
         if (!c.has(1)) return false;
         unsigned v = c.byte();
-        if (v == 255) ops.push_back({label, "none", "null"});
-        else ops.push_back(numberOperand(label, v));
+        ops.push_back(numberOperand(label, v));
+        if (v == 255) {
+            ops.back().text = "none";
+            ops.back().json = "null";
+        }
         return true;
     }
     case Kind::mod: {
         if (!c.has(1)) return false;
         unsigned v = c.byte();
-        if (v % 2 == 0) ops.push_back(numberOperand(label, v / 2 + 1));
-        else ops.push_back({label, "byte " + number(v), "{\"byte\":" + number(v) + "}"});
+        // An odd byte names no modulator: its value stays 0.
+        ops.push_back(numberOperand(label, v % 2 == 0 ? v / 2 + 1 : 0));
+        if (v % 2) {
+            ops.back().text = "byte " + number(v);
+            ops.back().json = "{\"byte\":" + number(v) + "}";
+        }
         return true;
     }
     case Kind::note:
@@ -326,9 +428,12 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
         return true;
     case Kind::gate:
         if (!c.duration(d)) return false;
-        if (d == 0x8000) ops.push_back({label, "tie", "\"tie\""});
-        else if (d == 0xFFFF) ops.push_back({label, "hold", "\"hold\""});
-        else ops.push_back(numberOperand(label, d));
+        ops.push_back(numberOperand(label, d));
+        ops.back().type = OperandType::gate;
+        if (d == kGateTie || d == kGateHold) {
+            ops.back().text = d == kGateTie ? "tie" : "hold";
+            ops.back().json = "\"" + ops.back().text + "\"";
+        }
         return true;
     case Kind::vel:
         if (!c.has(1)) return false;
@@ -339,7 +444,8 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
         unsigned v = c.byte();
         bool small = v >= 128;
         unsigned value = small ? v - 128 : v;
-        ops.push_back({label, small ? number(value) + "/16" : number(value),
+        ops.push_back({label, OperandType::volume, value, {}, {small ? 16 : 127}, {},
+                       small ? number(value) + "/16" : number(value),
                        "{\"value\":" + number(value) + ",\"scale\":" + (small ? "16" : "127") + "}"});
         return true;
     }
@@ -349,14 +455,16 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
         uint32_t w = raw >= 0x8000 ? raw - 32760 : raw;
         std::string text = number(w);
         if (w < std::size(kWaveNames)) text += std::string(" (") + kWaveNames[w] + ")";
-        ops.push_back({label, text, number(w)});
+        ops.push_back(numberOperand(label, w));
+        ops.back().text = text;
         return true;
     }
     case Kind::device: {
         if (!c.has(2)) return false;
         uint32_t word = c.be16();
         std::string name = deviceName(static_cast<uint16_t>(word));
-        ops.push_back({label, name, "{\"word\":" + number(word) + ",\"name\":" + jsonString(name) + "}"});
+        ops.push_back({label, OperandType::device, word, {}, {}, {}, name,
+                       "{\"word\":" + number(word) + ",\"name\":" + jsonString(name) + "}"});
         return true;
     }
     case Kind::fwdend:
@@ -368,13 +476,17 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
         return true;
     case Kind::vlist8: {
         if (!c.has(8)) return false;
-        std::string text, json;
+        Operand list{label, OperandType::group, 0, {}, {}, {}, "", ""};
+        std::string json;
         for (int i = 0; i < 8; ++i) {
             unsigned v = c.byte();
-            text += (i ? " " : "") + (v == 0xFF ? std::string("-") : number(v));
+            if (v == 0xFF) list.elements.emplace_back();
+            else list.elements.emplace_back(v);
+            list.text += (i ? " " : "") + (v == 0xFF ? std::string("-") : number(v));
             json += (i ? "," : "") + (v == 0xFF ? std::string("null") : number(v));
         }
-        ops.push_back({label, text, "[" + json + "]"});
+        list.json = "[" + json + "]";
+        ops.push_back(std::move(list));
         return true;
     }
     case Kind::text0: {
@@ -421,11 +533,13 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
             ops.push_back(textOperand(label, rest, shown));
         } else if (t.kind == Kind::restKey && n == 2) {
             std::string name = keyName(static_cast<int8_t>(rest[0]), rest[1]);
-            ops.push_back({label, name, "{\"fifths\":" + number(static_cast<int8_t>(rest[0])) + ",\"mode\":" +
-                                            number(rest[1]) + ",\"name\":" + jsonString(name) + "}"});
+            ops.push_back(pairOperand(label, OperandType::key, static_cast<int8_t>(rest[0]), rest[1], name,
+                                      "{\"fifths\":" + number(static_cast<int8_t>(rest[0])) + ",\"mode\":" +
+                                          number(rest[1]) + ",\"name\":" + jsonString(name) + "}"));
         } else if (t.kind == Kind::restMeter && n == 2) {
-            ops.push_back({label, number(rest[0]) + "/" + number(rest[1]),
-                           "{\"numerator\":" + number(rest[0]) + ",\"denominator\":" + number(rest[1]) + "}"});
+            ops.push_back(pairOperand(label, OperandType::meter, rest[0], rest[1], number(rest[0]) + "/" + number(rest[1]),
+                                      "{\"numerator\":" + number(rest[0]) + ",\"denominator\":" + number(rest[1]) +
+                                          "}"));
         } else {
             ops.push_back(hexOperand(label, rest, n));
         }
@@ -443,7 +557,7 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
                         (check.verdict == Verdict::none ? "null" : number(check.expected)) +
                         ",\"note\":" + jsonString(check.note) + "}";
             }
-            ops.push_back({"checksum", text, "[" + json + "]"});
+            ops.push_back({"checksum", OperandType::checksums, 0, {}, {}, {}, text, "[" + json + "]"});
         }
         return true;
     }
@@ -467,17 +581,20 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
         if (!c.has(1)) return false;
         unsigned head = c.byte();
         unsigned entries = head & 0x7F;
+        Operand split{label, OperandType::split, head & 0x80 ? 1 : 0, {}, {}, {}, "", ""};
         std::string text = head & 0x80 ? "on" : "off", json;
         for (unsigned i = 0; i < entries; ++i) {
             if (!c.has(6)) return false;
             unsigned low = c.byte(), high = c.byte();
             uint32_t bank = c.be16(), program = c.be16() + 1;
+            split.elements.insert(split.elements.end(), {low, high, bank, program});
             text += "; " + noteName(low) + "-" + noteName(high) + " bank " + number(bank) + " program " + number(program);
             json += std::string(i ? "," : "") + "{\"from\":" + number(low) + ",\"to\":" + number(high) +
                     ",\"bank\":" + number(bank) + ",\"program\":" + number(program) + "}";
         }
-        ops.push_back({label, text,
-                       "{\"switch\":" + std::string(head & 0x80 ? "true" : "false") + ",\"entries\":[" + json + "]}"});
+        split.text = text;
+        split.json = "{\"switch\":" + std::string(head & 0x80 ? "true" : "false") + ",\"entries\":[" + json + "]}";
+        ops.push_back(std::move(split));
         return true;
     }
     case Kind::lo8:
@@ -505,8 +622,31 @@ bool Decoder::decode(uint32_t p, const EventRow& row, Event& event) {
     }
     if (framed) c.pos = frame_end;
     event.size = c.pos - p;
-    if (in_.order != 0) clock_ += state.step;
+    event.step = state.step;
     return true;
+}
+
+size_t Decoder::readFirst(uint32_t p, const Readings& readings, size_t from) {
+    for (size_t i = from; i < readings.count; ++i) {
+        const EventRow& row = *readings.rows[i];
+        Event event;
+        event.offset = p;
+        event.code = in_.bytes[p];
+        event.row = &row;
+        event.name = std::string(row.name);
+        event.has_clock = !common();
+        event.clock = clock_;
+        if (!decode(p, row, event)) continue;
+        if (event.has_clock) {
+            event.position = in_.timing.position(clock_);
+            clock_ += event.step;
+        }
+        if (event.code == 0xCC) device_ = static_cast<uint16_t>(event.number("device"));
+        event.hex = hexBytes(in_.bytes + p, event.size);
+        out_.events.push_back(std::move(event));
+        return i;
+    }
+    return readings.count;
 }
 
 void Decoder::problem(uint32_t offset, const std::string& text) {
@@ -518,47 +658,126 @@ bool Decoder::restIsPadding(uint32_t p) const {
     return std::all_of(in_.bytes + p, in_.bytes + in_.length, [](unsigned char b) { return b == kEndCode; });
 }
 
-Stream Decoder::run() {
+void Decoder::restart() {
+    out_.events.clear();
+    out_.problems.clear();
+    out_.padding = 0;
+    clock_ = 0;
+    device_ = in_.device;
+}
+
+// A depth-first walk over the readings: at a code with several readings the
+// preferred one is taken first, and when the stream then fails to read to its
+// end the walk goes back to the latest such code and takes its next reading.
+// Whether the rest of a stream reads from an offset does not depend on how
+// the walk got there, so every offset found on a failed walk is marked and
+// never read again: the walk stays linear in the length of the stream.
+bool Decoder::search(Walk walk) {
+    restart();
+    std::vector<ChoicePoint> choices;
+    std::vector<bool> failed(size_t{in_.length} + 1, false);
+    uint32_t p = 0;
+    bool forward = true;
+    for (;;) {
+        if (forward) {
+            if (p == in_.length) {
+                if (common()) return true;  // the common stream needs no end code
+                forward = false;
+                continue;
+            }
+            if (failed[p]) {
+                forward = false;
+                continue;
+            }
+            Readings readings = readingsAt(p);
+            ChoicePoint here{p, out_.events.size(), clock_, device_, readings, 0};
+            here.tried = readFirst(p, readings, 0);
+            if (here.tried == readings.count) {
+                failed[p] = true;
+                forward = false;
+                continue;
+            }
+            if (here.tried + 1 < readings.count) choices.push_back(here);
+        } else {
+            // Back to the latest code with a reading left.
+            if (choices.empty()) return false;
+            ChoicePoint& choice = choices.back();
+            for (size_t i = choice.event_count + 1; i < out_.events.size(); ++i) failed[out_.events[i].offset] = true;
+            out_.events.resize(choice.event_count);
+            clock_ = choice.clock;
+            device_ = choice.device;
+            choice.tried = readFirst(choice.offset, choice.readings, choice.tried + 1);
+            if (choice.tried == choice.readings.count) {
+                failed[choice.offset] = true;
+                choices.pop_back();
+                continue;
+            }
+            if (choice.tried + 1 == choice.readings.count) choices.pop_back();
+        }
+        // An event has just been read.
+        const Event& e = out_.events.back();
+        uint32_t next = e.offset + e.size;
+        if (e.code == kEndCode) {
+            if (restIsPadding(next)) {
+                out_.padding = in_.length - next;
+                return true;
+            }
+            if (walk == Walk::strict) {
+                forward = false;
+                continue;
+            }
+        }
+        p = next;
+        forward = true;
+    }
+}
+
+// No choice of readings reads the stream to its end: list it with the
+// preferred readings and name the first fault.
+void Decoder::listWithProblems() {
+    restart();
     bool ended = false;
     uint32_t p = 0;
     while (p < in_.length) {
         uint8_t code = in_.bytes[p];
-        Event event;
-        event.offset = p;
-        event.code = code;
-        event.has_clock = in_.order != 0;
-        event.clock = clock_;
-        if (event.has_clock) event.position = in_.timing.position(clock_);
-        const EventRow* row = choose(p, code);
-        if (!row) {
+        Readings readings = readingsAt(p);
+        if (readings.count == 0) {
+            Event event;
+            event.offset = p;
+            event.code = code;
             event.known = false;
             event.size = 1;
             event.name = "unknown";
+            event.has_clock = !common();
+            event.clock = clock_;
+            if (event.has_clock) event.position = in_.timing.position(clock_);
             event.hex = hexBytes(in_.bytes + p, 1);
-            event.operands.push_back({"code", hexNumber(code, 2), number(code)});
+            event.operands.push_back(numberOperand("code", code));
+            event.operands.back().text = hexNumber(code, 2);
             out_.events.push_back(std::move(event));
             problem(p, "unknown event code " + hexNumber(code, 2) + "; the rest of the stream is not listed");
-            return std::move(out_);
+            return;
         }
-        event.name = std::string(row->name);
-        if (!decode(p, *row, event)) {
+        if (readFirst(p, readings, 0) == readings.count) {
             char text[160];
             std::snprintf(text, sizeof text, "truncated event %s (%s): the stream ends %u byte(s) after its code",
-                          hexNumber(code, 2).c_str(), event.name.c_str(), in_.length - p - 1);
+                          hexNumber(code, 2).c_str(), std::string(readings.rows[0]->name).c_str(),
+                          in_.length - p - 1);
             problem(p, text);
-            return std::move(out_);
+            return;
         }
         ended = code == kEndCode;
-        event.hex = hexBytes(in_.bytes + p, event.size);
-        seen_.emplace_back(p, code);
-        out_.events.push_back(std::move(event));
         p += out_.events.back().size;
         if (ended && restIsPadding(p)) {
             out_.padding = in_.length - p;
             break;
         }
     }
-    if (!ended && in_.order != 0) problem(in_.length, "the stream ends without its end code 0xFF");
+    if (!ended && !common()) problem(in_.length, "the stream ends without its end code 0xFF");
+}
+
+Stream Decoder::run() {
+    if (!search(Walk::strict) && !search(Walk::lenient)) listWithProblems();
     return std::move(out_);
 }
 

@@ -24,12 +24,15 @@ struct StreamInput {
     uint32_t file_offset = 0;  // of the first byte, for messages
     int order = 0;             // 0 common, 1.. tracks
     int track_count = 0;       // tracks in the file, to tell synchronize events
+    uint16_t device = 0xFFFF;  // the track's device word in the track table (MIDI by default)
     Timing timing;
 };
 
-// Decodes every event. The walk stops at a code that no row knows and at an
-// event cut short by the end of the stream, each recorded as a problem; a
-// track stream must also end in the end code (the common stream need not).
+// Decodes every event, choosing the reading of each code with several as the
+// event table describes. When no choice reads the stream to its end, the
+// listing stops at a code that no row knows or at an event cut short by the
+// end of the stream, each recorded as a problem; a track stream must also
+// end in the end code (the common stream need not).
 Stream decodeStream(const StreamInput& input);
 
 }  // namespace vld

@@ -190,8 +190,7 @@ Dump dumpVld(const unsigned char* data, size_t size, const DumpOptions& options,
 
     int tracks = static_cast<int>(dump.tracks.size());
     if (options.only_stream > tracks) {
-        dump.problems.push_back({0, "there is no track " + std::to_string(options.only_stream) + "; the file has " +
-                                        std::to_string(tracks) + " track(s)"});
+        dump.track_missing = true;
         return dump;
     }
     StreamInput input;
@@ -210,9 +209,22 @@ Dump dumpVld(const unsigned char* data, size_t size, const DumpOptions& options,
         input.length = track.events_length;
         input.file_offset = track.events_offset;
         input.order = track.order;
+        input.device = track.device;
         dump.streams.push_back(decodeStream(input));
     }
     return dump;
+}
+
+const Operand* Event::operand(std::string_view label) const {
+    for (const Operand& op : operands) {
+        if (op.label == label) return &op;
+    }
+    return nullptr;
+}
+
+int64_t Event::number(std::string_view label, int64_t otherwise) const {
+    const Operand* op = operand(label);
+    return op ? op->value : otherwise;
 }
 
 std::string deviceName(uint16_t device) {

@@ -79,6 +79,11 @@ int main(int argc, char** argv) {
         return kExitMalformed;
     }
     vld::Dump dump = vld::dumpVld(bytes.data(), bytes.size(), options, name);
+    if (dump.track_missing) {
+        std::fprintf(stderr, "vldump: %s: there is no track %d; the file has %zu track(s)\n", name,
+                     options.only_stream, dump.tracks.size());
+        return kExitUsage;
+    }
     std::string listing = json ? vld::listingJson(dump, options) : vld::listingText(dump, options);
     std::fwrite(listing.data(), 1, listing.size(), stdout);
     std::fflush(stdout);

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +15,12 @@
 #include "support/harness.h"
 
 namespace dumptest {
+
+// A whole file as bytes in a string; empty when it cannot be read.
+inline std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 // The compiled file of a source; fails the test when the compiler refuses it.
 inline Bytes compiled(std::string_view source) {

@@ -15,7 +15,8 @@ namespace {
 
 // Decodes `hex` as a track stream (the end code is added) and gives each
 // event but the end in one line.
-std::vector<std::string> decoded(std::string_view hexText, int trackCount = 1, vld::Stream* whole = nullptr) {
+std::vector<std::string> decoded(std::string_view hexText, int trackCount = 1, vld::Stream* whole = nullptr,
+                                 uint16_t device = 0xFFFF) {
     Bytes bytes = hex(hexText);
     bytes.push_back(0xFF);
     vld::StreamInput input;
@@ -23,6 +24,7 @@ std::vector<std::string> decoded(std::string_view hexText, int trackCount = 1, v
     input.length = static_cast<uint32_t>(bytes.size());
     input.order = 1;
     input.track_count = trackCount;
+    input.device = device;
     vld::Stream stream = vld::decodeStream(input);
     std::vector<std::string> lines;
     for (const vld::Event& e : stream.events) {
@@ -101,10 +103,10 @@ TEST(EventDecoding, TellsSharedCodesApartByWhatTheirBytesLeadTo) {
     // 0xBE with a listed track index synchronizes; `@z` alone writes BE 00.
     EXPECT_EQ(decoded("BE 00 01", 2)[0], "synchronize track-index=1");
     EXPECT_EQ(decoded("BE 00 3C 30 30 80", 2)[0], "velocity pattern off value=0");
-    // 0xD1 that leads back to a to-coda is the coda; otherwise an FM register write.
+    // 0xD1 that leads back to a to-coda is the coda; on an FM track otherwise a register write.
     EXPECT_EQ(decoded("D4 00 00 00 00 05 D1 FF FF FF F6")[1], "coda link=-10 -> 0001");
     EXPECT_EQ(decoded("D4 00 00 00 00 05 D1 FF FF FF F6")[0], "to coda reserved=0 link=5 -> 0007");
-    EXPECT_EQ(decoded("D1 00 10 00 2A")[0], "fm channel control value=16 scaled=42");
+    EXPECT_EQ(decoded("D1 00 10 00 2A", 1, nullptr, 0)[0], "fm channel control value=16 scaled=42");
     // Repeat links resolve to the count operand of their repeat start.
     EXPECT_EQ(decoded("CD 00 01 00 00 3C 30 30 80 CE 00 00 00 0D")[2], "repeat end back=13 -> 0001");
 }

@@ -13,6 +13,10 @@
 #include <iterator>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
+#include "dump/vld_dump.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -32,6 +36,33 @@ void writeWhole(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("harness: cannot write " + path);
+}
+
+// Whether any source the run could read (its standard input and every file
+// in its directory but the compiled one) holds a `;`, which writes raw bytes
+// into a stream: then the stream holds whatever the user wrote.
+bool mayHoldRawBytes(const TempDir& dir, std::string_view stdinBytes, std::string_view vldName) {
+    if (stdinBytes.find(';') != std::string_view::npos) return true;
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path(), ignored)) {
+        if (!entry.is_regular_file(ignored) || entry.path().filename() == vldName) continue;
+        Bytes bytes = readWhole(entry.path().string());
+        if (std::find(bytes.begin(), bytes.end(), ';') != bytes.end()) return true;
+    }
+    return false;
+}
+
+// Every file the compiler writes must read back, stream by stream, to its
+// end: the listing and the player depend on it. Checked on every successful
+// run of the tests.
+void expectReadableByDumper(const RunResult& run, const TempDir& dir, std::string_view stdinBytes,
+                            std::string_view vldName) {
+    if (run.exitCode != 0 || run.vldBytes.empty() || mayHoldRawBytes(dir, stdinBytes, vldName)) return;
+    vld::Dump dump = vld::dumpVld(run.vldBytes.data(), run.vldBytes.size(), vld::DumpOptions{});
+    for (const vld::Problem& problem : dump.allProblems()) {
+        ADD_FAILURE() << "vldump cannot read the compiled file " << vldName << " of " << dir.path() << ": offset "
+                      << problem.file_offset << ": " << problem.message;
+    }
 }
 
 }  // namespace
@@ -130,6 +161,7 @@ RunResult runVlc3In(const TempDir& dir, const std::vector<std::string>& args, st
     std::error_code ignored;
     result.vldExists = fs::is_regular_file(dir.pathOf(vldName), ignored);
     if (result.vldExists) result.vldBytes = dir.read(vldName);
+    expectReadableByDumper(result, dir, stdinBytes, vldName);
     return result;
 }
 
