@@ -199,6 +199,12 @@ Pos backCommand(Pos p, TrackCompile& tc) {
         parent.buf.putBE16(static_cast<uint32_t>(position));
 
         initTrkInf2(tc.inf[u], u);
+        // A pending segno or to-coda and an open tuplet are places in the
+        // parent's stream and lists: the sub-track starts without them, as it
+        // starts with its own lists.
+        tc.inf[u].segno_offset = 0;
+        tc.inf[u].tocoda_offset = 0;
+        tc.inf[u].tuplet_depth = 0;
         parent.redirect = u;
         tc.target[i] = static_cast<uint8_t>(u);
     }

@@ -125,6 +125,15 @@ Pos legacyTieCommand(Pos p, headdata& hd) {
 
 // The comment of the piece: code 0x40, the text, a zero byte. The header's
 // comment pointer points at the text.
+// The piece's comment ends at its 0 byte, so a 0 byte in the source's text
+// is left out: kept, it would end the comment early and leave the rest of the
+// text to be read as events.
+void putCommentText(EventBuffer& out, Pos text, Pos end) {
+    for (Pos q = text; q < end; ++q) {
+        if (*q != 0) out.put(*q);
+    }
+}
+
 Pos commentCommand(Pos p, HeaderRun& run) {
     run.hd.flags |= kFlagModuleText;
     run.common().put(0x40);
@@ -145,13 +154,13 @@ Pos commentCommand(Pos p, HeaderRun& run) {
         // The lines inside the braces count as source lines.
         for (Pos q = text; q < p; ++q)
             if (*q == '\n') lineStep(q + 1);
-        run.common().putBytes(text, p - text);
+        putCommentText(run.common(), text, p);
         ++p;
     } else {
         Pos text = p;
         while (*p != '\n' && !atEndMark(p)) ++p;
         if (*p == '\n') ++p;
-        run.common().putBytes(text, p - text);
+        putCommentText(run.common(), text, p);
         if (p[-1] == '\n') lineStep(p);
     }
     run.common().put(0);

@@ -65,6 +65,21 @@ TEST(SubTracks, TheParentIsSelectedAgainAfterItsSubTrack) {
     EXPECT_EQ(streamsOf(onTrack1("[BACK c]\n(t1) d")), "BE 00 01 3E 30 30 80 FF | FB AB 00 3C 30 30 80 FF");
 }
 
+// A sub-track starts without its parent's pending segno, to-coda and open
+// tuplet: those are places in the parent's stream.
+TEST(SubTracks, StartWithoutTheParentsPendingMarksAndTuplet) {
+    EXPECT_EQ(streamsOf(onTrack1("{c [BACK d] e}4")), "3C 18 18 80 BE 00 01 40 18 18 80 FF | FB AB 00 3E 30 30 80 FF");
+    const char* marks[][2] = {
+        {"c4 [segno] c4 [BACK e4 [d.s.] ]", "[d.s.] command must comes after [segno] or [$]."},
+        {"c4 [tocoda] c4 [BACK e4 [coda] ]", "[coda] command must comes after [tocoda] or [$]."},
+    };
+    for (const auto& [mml, message] : marks) {
+        RunResult result = compileSource(onTrack1(mml));
+        EXPECT_EQ(result.exitCode, 1) << mml;
+        EXPECT_EQ(firstMessage(result), std::string("song.vls\t2: Error: ") + message) << mml;
+    }
+}
+
 TEST(SubTracks, BackRepeatCarriesMarksIntoTheSubTrack) {
     EXPECT_EQ(streamsOf(onTrack1("[BACK.repeat on c] [fine] [d.c.]")),
               "BE 00 01 FC C5 00 FF FF | FB AB 00 3C 30 30 80 FC FF FF FF FF");

@@ -40,6 +40,14 @@ TEST(HeaderCommands, WriteTheCommonStream) {
     }
 }
 
+// The piece's comment ends at its 0 byte: one inside the source's text is
+// left out, so that the rest of the text is not read as events.
+TEST(HeaderCommands, CommentLeavesOutZeroBytes) {
+    using namespace std::string_literals;
+    EXPECT_EQ(toHex(compileHeaderOf(".COMMENT {a\0b}\n"s).common), "40 61 62 00 FF FF");
+    EXPECT_EQ(toHex(compileHeaderOf(".COMMENT \0x\0\n"s).common), "40 78 0A 00 FF FF");
+}
+
 // `(@` and `(V` append the whole 55-byte parameter image: the numbers given
 // from its first byte, bytes 46 and 47 at 15 and 3.
 TEST(HeaderCommands, ParenthesisedParameterFormsAppendTheWholeImage) {
