@@ -63,19 +63,19 @@ enum StreamMask : uint8_t { kTrackStream = 1, kCommonStream = 2, kAnyStream = 3 
 // Some codes are written by more than one command with different operands,
 // and the code byte alone does not say which. How a reader chooses:
 //
-//   The candidates are the rows of the code for the stream whose `firstOperand`
-//   test holds (that test is a requirement: the first operand byte names the
-//   kind). Rows whose test holds (`always` holds) come before rows whose test
-//   fails, table order within each group; the track's device (from the track
-//   table, switched along the stream by channel-change events) is one of the
-//   tests. A reader takes the first candidate with which the rest of the
-//   stream reads, event by event, to its end code followed by nothing but
-//   padding; the tests only decide between readings that both read to the end.
+//   The candidates are the code's rows for the stream, less those whose
+//   `firstOperand` test fails (the first operand byte names the kind). Rows
+//   whose test holds (`always` always holds) come first, table order within
+//   each group. The first candidate with which the rest of the stream reads,
+//   event by event, to its end code and nothing but padding behind it is the
+//   reading; the tests only decide between readings that both read to the end.
+//   The device tests take the track's device from the track table; a channel
+//   change switches it once the track has a note, as the compiler does.
 enum class Pick : uint8_t {
     always,
     firstOperand,  // required: the first operand byte equals `pick_value`
     repeatLink,    // the back value leads to the count of an earlier repeat start
-    codaLink,      // the displacement lands just past an earlier to-coda
+    codaLink,      // the displacement lands just past an earlier to-coda that links here
     trackIndex,    // the 16-bit operand is below the number of tracks in the file
     wordPresence,  // the modulator byte is followed by the presence word 00 01
     midiDevice,    // the track plays on a MIDI channel

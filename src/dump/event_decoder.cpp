@@ -49,10 +49,15 @@ struct Cursor {
         pos += 4;
         return v;
     }
-    bool duration(uint32_t& value) {
+    DurationForm form = DurationForm::shortest;  // the loosest form of the durations read
+
+    bool duration(uint32_t& value, bool step = false) {
         if (!has(1) || (bytes[pos] >= 0x80 && !has(2))) return false;
         size_t size = 0;
         value = decodeDuration(bytes + pos, size);
+        if (size != durationSize(value)) {
+            form = std::max(form, step ? DurationForm::longSteps : DurationForm::longGates);
+        }
         pos += static_cast<uint32_t>(size);
         return true;
     }
@@ -151,10 +156,21 @@ const RowIndex& rowIndex() {
     return index;
 }
 
-// How far a walk through the stream asks the readings to hold.
-enum class Walk {
-    strict,   // the first end code ends the stream; only padding follows it
-    lenient,  // end codes may stand inside the stream, as after a partition that cut a track back
+// How closely a walk through the stream asks the readings to hold to what the
+// compiler writes. The walks are tried from the closest: a stream the compiler
+// wrote reads in the first; one from elsewhere may need a looser one.
+struct Walk {
+    // Only padding follows the first end code. `[end]` and a partition that
+    // cut a track back leave end codes inside a stream, but a reading that
+    // puts one where none was written is the likelier fault.
+    bool end_code_ends = true;
+    // The loosest duration form taken. The compiler writes every step in its
+    // shortest form, and every gate too but those a tie into a chord patched.
+    DurationForm durations = DurationForm::shortest;
+};
+constexpr Walk kWalks[] = {
+    {true, DurationForm::shortest},  {false, DurationForm::shortest},  {true, DurationForm::longGates},
+    {false, DurationForm::longGates}, {true, DurationForm::longSteps}, {false, DurationForm::longSteps},
 };
 
 class Decoder {
@@ -175,6 +191,7 @@ private:
         size_t event_count = 0;  // events before this one
         uint32_t clock = 0;
         uint16_t device = 0;
+        bool note_read = false;
         Readings readings;
         size_t tried = 0;  // the index of the reading taken now
     };
@@ -182,10 +199,10 @@ private:
     bool common() const { return in_.order == 0; }
     Readings readingsAt(uint32_t p) const;
     bool holds(const EventRow& row, uint32_t p) const;
-    bool eventAt(int64_t offset, uint8_t code) const;
+    const Event* eventAt(int64_t offset, uint8_t code) const;
     // Reads the event at p with the first of `readings` from `from` on that
     // decodes, appends it and returns its index; `readings.count` when none does.
-    size_t readFirst(uint32_t p, const Readings& readings, size_t from);
+    size_t readFirst(uint32_t p, const Readings& readings, size_t from, const Walk& walk);
     bool decode(uint32_t p, const EventRow& row, Event& event);
     bool token(const LayoutToken& t, Cursor& c, TokenState& state, Event& event);
     bool group(const LayoutToken& t, Cursor& c, Event& event);
@@ -193,20 +210,22 @@ private:
     void problem(uint32_t offset, const std::string& text);
     bool restIsPadding(uint32_t p) const;
     void restart();
-    bool search(Walk walk);
+    bool search(const Walk& walk);
     void listWithProblems();
 
     const StreamInput& in_;
     Stream out_;
     uint32_t clock_ = 0;
-    uint16_t device_ = 0;  // the device the track plays on at this point
+    uint16_t device_ = 0;     // the device the track plays on at this point
+    bool note_read_ = false;  // a note stands before this point
 };
 
-bool Decoder::eventAt(int64_t offset, uint8_t code) const {
-    if (offset < 0) return false;
+// The event read so far that starts at `offset` with `code`, or null.
+const Event* Decoder::eventAt(int64_t offset, uint8_t code) const {
+    if (offset < 0) return nullptr;
     auto it = std::lower_bound(out_.events.begin(), out_.events.end(), offset,
                                [](const Event& e, int64_t at) { return e.offset < at; });
-    return it != out_.events.end() && it->offset == offset && it->code == code;
+    return it != out_.events.end() && it->offset == offset && it->code == code ? &*it : nullptr;
 }
 
 bool Decoder::holds(const EventRow& row, uint32_t p) const {
@@ -220,12 +239,15 @@ bool Decoder::holds(const EventRow& row, uint32_t p) const {
         if (left < 11) return false;
         int64_t f = p + 3;
         int64_t start = f + 2 - static_cast<int32_t>(getBE32(s + f));
-        return eventAt(start - 1, 0xCD);
+        return eventAt(start - 1, 0xCD) != nullptr;
     }
     case Pick::codaLink: {
         if (left < 5) return false;
+        // The coda leads back to just past its to-coda, whose link leads here.
         int64_t target = int64_t{p} + 5 + static_cast<int32_t>(getBE32(s + p + 1));
-        return eventAt(target - 1, 0xD4);
+        const Event* toCoda = eventAt(target - 1, 0xD4);
+        const Operand* link = toCoda ? toCoda->operand("link") : nullptr;
+        return link && link->target == p + 1;
     }
     case Pick::trackIndex: return left >= 3 && getBE16(s + p + 1) < static_cast<uint32_t>(in_.track_count);
     case Pick::wordPresence: return left >= 4 && s[p + 2] == 0x00 && s[p + 3] == 0x01;
@@ -418,7 +440,7 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
         }
         return true;
     case Kind::step:
-        if (!c.duration(d)) return false;
+        if (!c.duration(d, true)) return false;
         state.step += d;
         ops.push_back(numberOperand(label, d));
         return true;
@@ -622,11 +644,12 @@ bool Decoder::decode(uint32_t p, const EventRow& row, Event& event) {
     }
     if (framed) c.pos = frame_end;
     event.size = c.pos - p;
+    event.durations = c.form;
     event.step = state.step;
     return true;
 }
 
-size_t Decoder::readFirst(uint32_t p, const Readings& readings, size_t from) {
+size_t Decoder::readFirst(uint32_t p, const Readings& readings, size_t from, const Walk& walk) {
     for (size_t i = from; i < readings.count; ++i) {
         const EventRow& row = *readings.rows[i];
         Event event;
@@ -637,11 +660,15 @@ size_t Decoder::readFirst(uint32_t p, const Readings& readings, size_t from) {
         event.has_clock = !common();
         event.clock = clock_;
         if (!decode(p, row, event)) continue;
+        if (event.durations > walk.durations) continue;
         if (event.has_clock) {
             event.position = in_.timing.position(clock_);
             clock_ += event.step;
         }
-        if (event.code == 0xCC) device_ = static_cast<uint16_t>(event.number("device"));
+        // The compiler moves a track to another device at a channel change
+        // only once the track has a note.
+        if (event.code == 0xCC && note_read_) device_ = static_cast<uint16_t>(event.number("device"));
+        if (event.code < 0x80 || event.code == 0x84 || event.code == 0x85) note_read_ = true;
         event.hex = hexBytes(in_.bytes + p, event.size);
         out_.events.push_back(std::move(event));
         return i;
@@ -664,6 +691,7 @@ void Decoder::restart() {
     out_.padding = 0;
     clock_ = 0;
     device_ = in_.device;
+    note_read_ = false;
 }
 
 // A depth-first walk over the readings: at a code with several readings the
@@ -672,7 +700,7 @@ void Decoder::restart() {
 // Whether the rest of a stream reads from an offset does not depend on how
 // the walk got there, so every offset found on a failed walk is marked and
 // never read again: the walk stays linear in the length of the stream.
-bool Decoder::search(Walk walk) {
+bool Decoder::search(const Walk& walk) {
     restart();
     std::vector<ChoicePoint> choices;
     std::vector<bool> failed(size_t{in_.length} + 1, false);
@@ -690,8 +718,8 @@ bool Decoder::search(Walk walk) {
                 continue;
             }
             Readings readings = readingsAt(p);
-            ChoicePoint here{p, out_.events.size(), clock_, device_, readings, 0};
-            here.tried = readFirst(p, readings, 0);
+            ChoicePoint here{p, out_.events.size(), clock_, device_, note_read_, readings, 0};
+            here.tried = readFirst(p, readings, 0, walk);
             if (here.tried == readings.count) {
                 failed[p] = true;
                 forward = false;
@@ -706,7 +734,8 @@ bool Decoder::search(Walk walk) {
             out_.events.resize(choice.event_count);
             clock_ = choice.clock;
             device_ = choice.device;
-            choice.tried = readFirst(choice.offset, choice.readings, choice.tried + 1);
+            note_read_ = choice.note_read;
+            choice.tried = readFirst(choice.offset, choice.readings, choice.tried + 1, walk);
             if (choice.tried == choice.readings.count) {
                 failed[choice.offset] = true;
                 choices.pop_back();
@@ -722,7 +751,7 @@ bool Decoder::search(Walk walk) {
                 out_.padding = in_.length - next;
                 return true;
             }
-            if (walk == Walk::strict) {
+            if (walk.end_code_ends) {
                 forward = false;
                 continue;
             }
@@ -758,7 +787,7 @@ void Decoder::listWithProblems() {
             problem(p, "unknown event code " + hexNumber(code, 2) + "; the rest of the stream is not listed");
             return;
         }
-        if (readFirst(p, readings, 0) == readings.count) {
+        if (readFirst(p, readings, 0, Walk{false, DurationForm::longSteps}) == readings.count) {
             char text[160];
             std::snprintf(text, sizeof text, "truncated event %s (%s): the stream ends %u byte(s) after its code",
                           hexNumber(code, 2).c_str(), std::string(readings.rows[0]->name).c_str(),
@@ -777,7 +806,13 @@ void Decoder::listWithProblems() {
 }
 
 Stream Decoder::run() {
-    if (!search(Walk::strict) && !search(Walk::lenient)) listWithProblems();
+    for (const Walk& walk : kWalks) {
+        if (search(walk)) {
+            out_.read_as_written = walk.durations != DurationForm::longSteps;
+            return std::move(out_);
+        }
+    }
+    listWithProblems();
     return std::move(out_);
 }
 

@@ -55,6 +55,14 @@ struct Operand {
 
 struct EventRow;
 
+// How durations are encoded: a value below 128 takes one byte in the shortest
+// form, two bytes in a long one.
+enum class DurationForm : uint8_t {
+    shortest,   // every duration in its shortest form
+    longGates,  // some gate or other duration in a long form, every step short
+    longSteps,  // some step in a long form
+};
+
 struct Event {
     uint32_t offset = 0;  // in its stream
     uint32_t size = 0;
@@ -64,6 +72,7 @@ struct Event {
     bool has_clock = false;    // common events have no clock position
     uint32_t clock = 0;
     uint32_t step = 0;         // the clocks the event moves the track on
+    DurationForm durations = DurationForm::shortest;  // the loosest encoding of its durations
     std::string position;      // bar:beat:tick
     std::string name;
     std::string hex;  // the event's bytes
@@ -80,6 +89,10 @@ struct Stream {
     uint32_t file_offset = 0;
     uint32_t length = 0;
     uint32_t padding = 0;  // 0xFF bytes behind the last end code
+    // The stream reads as the compiler writes it: every step in its shortest
+    // form. Files from elsewhere may read only more loosely (not a fault of
+    // the file).
+    bool read_as_written = false;
     std::vector<Event> events;
     std::vector<Problem> problems;
 };

@@ -63,6 +63,12 @@ void expectReadableByDumper(const RunResult& run, const TempDir& dir, std::strin
         ADD_FAILURE() << "vldump cannot read the compiled file " << vldName << " of " << dir.path() << ": offset "
                       << problem.file_offset << ": " << problem.message;
     }
+    for (const vld::Stream& stream : dump.streams) {
+        if (dump.ok() && !stream.read_as_written) {
+            ADD_FAILURE() << "vldump reads stream " << stream.order << " of the compiled file " << vldName << " of "
+                          << dir.path() << " only more loosely than the compiler writes";
+        }
+    }
 }
 
 }  // namespace
