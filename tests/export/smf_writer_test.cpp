@@ -1,0 +1,78 @@
+// The Standard MIDI File writer: variable-length quantities, chunk lengths,
+// meta layouts and the order of events in time.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "export/smf_writer.h"
+#include "support/vld_reader.h"
+
+namespace {
+
+std::string hexOf(const std::vector<uint8_t>& bytes) { return toHex(Bytes(bytes.begin(), bytes.end())); }
+
+TEST(SmfWriter, WritesVariableLengthQuantities) {
+    const struct {
+        uint32_t value;
+        const char* bytes;
+    } cases[] = {
+        {0, "00"},          {127, "7F"},          {128, "81 00"},          {16383, "FF 7F"},
+        {16384, "81 80 00"}, {0x0FFFFFFF, "FF FF FF 7F"},
+        {0xFFFFFFFF, "FF FF FF 7F"},  // the largest a quantity holds
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> out;
+        vld::putVariableLength(out, c.value);
+        EXPECT_EQ(hexOf(out), c.bytes) << c.value;
+    }
+}
+
+TEST(SmfWriter, WritesAFormatOneFileWithAConductorAndATrack) {
+    vld::SmfTrack conductor;
+    conductor.tempo(0, 500000);
+    conductor.timeSignature(0, 3, 4);
+    conductor.keySignature(0, -3, true);
+    const uint8_t gsReset[] = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+    conductor.exclusive(0, gsReset);
+    vld::SmfTrack melody;
+    melody.text(0, 0x03, "lead");
+    melody.message(0, 0xC0, 16);
+    melody.message(0, 0x90, 60, 100);
+    melody.message(48, 0x80, 60, 0);
+    std::vector<vld::SmfTrack> tracks{conductor, melody};
+    EXPECT_EQ(hexOf(vld::smfFile(48, tracks)),
+              "4D 54 68 64 00 00 00 06 00 01 00 02 00 30 "
+              "4D 54 72 6B 00 00 00 26 "
+              "00 FF 51 03 07 A1 20 "
+              "00 FF 58 04 03 02 18 08 "
+              "00 FF 59 02 FD 01 "
+              "00 F0 0A 41 10 42 12 40 00 7F 00 41 F7 "
+              "00 FF 2F 00 "
+              "4D 54 72 6B 00 00 00 17 "
+              "00 FF 03 04 6C 65 61 64 "
+              "00 C0 10 "
+              "00 90 3C 64 "
+              "30 80 3C 00 "
+              "00 FF 2F 00");
+}
+
+// Events come in time order; those at one tick stay in the order they were
+// added (a note's end before the next note's start at the same tick), and
+// long gaps take several delta bytes.
+TEST(SmfWriter, OrdersEventsByTimeKeepingTheOrderAtOneTick) {
+    vld::SmfTrack track;
+    track.message(200, 0x90, 62, 90);
+    track.message(0, 0x90, 60, 90);
+    track.message(200, 0x80, 60, 0);
+    track.message(200, 0x90, 64, 90);
+    EXPECT_EQ(track.lastTick(), 200u);
+    EXPECT_EQ(hexOf(track.chunk()),
+              "4D 54 72 6B 00 00 00 15 "
+              "00 90 3C 5A "
+              "81 48 90 3E 5A "
+              "00 80 3C 00 "
+              "00 90 40 5A "
+              "00 FF 2F 00");
+}
+
+}  // namespace
