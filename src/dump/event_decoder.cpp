@@ -173,6 +173,13 @@ constexpr Walk kWalks[] = {
     {false, DurationForm::longGates}, {true, DurationForm::longSteps}, {false, DurationForm::longSteps},
 };
 
+// What the walk knows of the track at the point it has read to.
+struct TrackState {
+    uint32_t clock = 0;
+    uint16_t device = 0;     // the device the track plays on
+    bool note_read = false;  // a note stands before this point
+};
+
 class Decoder {
 public:
     explicit Decoder(const StreamInput& input) : in_(input) {
@@ -189,9 +196,7 @@ private:
     struct ChoicePoint {
         uint32_t offset = 0;
         size_t event_count = 0;  // events before this one
-        uint32_t clock = 0;
-        uint16_t device = 0;
-        bool note_read = false;
+        TrackState state;        // before this event
         Readings readings;
         size_t tried = 0;  // the index of the reading taken now
     };
@@ -200,6 +205,8 @@ private:
     Readings readingsAt(uint32_t p) const;
     bool holds(const EventRow& row, uint32_t p) const;
     const Event* eventAt(int64_t offset, uint8_t code) const;
+    // A new event at p, placed in time; its reading is still to be filled in.
+    Event newEventAt(uint32_t p) const;
     // Reads the event at p with the first of `readings` from `from` on that
     // decodes, appends it and returns its index; `readings.count` when none does.
     size_t readFirst(uint32_t p, const Readings& readings, size_t from, const Walk& walk);
@@ -215,10 +222,18 @@ private:
 
     const StreamInput& in_;
     Stream out_;
-    uint32_t clock_ = 0;
-    uint16_t device_ = 0;     // the device the track plays on at this point
-    bool note_read_ = false;  // a note stands before this point
+    TrackState state_;
 };
+
+Event Decoder::newEventAt(uint32_t p) const {
+    Event event;
+    event.offset = p;
+    event.code = in_.bytes[p];
+    event.has_clock = !common();
+    event.clock = state_.clock;
+    if (event.has_clock) event.position = in_.timing.position(state_.clock);
+    return event;
+}
 
 // The event read so far that starts at `offset` with `code`, or null.
 const Event* Decoder::eventAt(int64_t offset, uint8_t code) const {
@@ -251,8 +266,8 @@ bool Decoder::holds(const EventRow& row, uint32_t p) const {
     }
     case Pick::trackIndex: return left >= 3 && getBE16(s + p + 1) < static_cast<uint32_t>(in_.track_count);
     case Pick::wordPresence: return left >= 4 && s[p + 2] == 0x00 && s[p + 3] == 0x01;
-    case Pick::midiDevice: return !isFmOrAdpcm(device_);
-    case Pick::fmDevice: return isFmOrAdpcm(device_);
+    case Pick::midiDevice: return !isFmOrAdpcm(state_.device);
+    case Pick::fmDevice: return isFmOrAdpcm(state_.device);
     case Pick::velocityBytes:
         if (left < 9) return false;
         return std::all_of(s + p + 1, s + p + 9, [](unsigned char b) { return b <= 0x7F || b == 0xFF; });
@@ -652,23 +667,16 @@ bool Decoder::decode(uint32_t p, const EventRow& row, Event& event) {
 size_t Decoder::readFirst(uint32_t p, const Readings& readings, size_t from, const Walk& walk) {
     for (size_t i = from; i < readings.count; ++i) {
         const EventRow& row = *readings.rows[i];
-        Event event;
-        event.offset = p;
-        event.code = in_.bytes[p];
+        Event event = newEventAt(p);
         event.row = &row;
         event.name = std::string(row.name);
-        event.has_clock = !common();
-        event.clock = clock_;
         if (!decode(p, row, event)) continue;
         if (event.durations > walk.durations) continue;
-        if (event.has_clock) {
-            event.position = in_.timing.position(clock_);
-            clock_ += event.step;
-        }
+        if (event.has_clock) state_.clock += event.step;
         // The compiler moves a track to another device at a channel change
         // only once the track has a note.
-        if (event.code == 0xCC && note_read_) device_ = static_cast<uint16_t>(event.number("device"));
-        if (event.code < 0x80 || event.code == 0x84 || event.code == 0x85) note_read_ = true;
+        if (event.code == 0xCC && state_.note_read) state_.device = static_cast<uint16_t>(event.number("device"));
+        if (event.code < 0x80 || event.code == 0x84 || event.code == 0x85) state_.note_read = true;
         event.hex = hexBytes(in_.bytes + p, event.size);
         out_.events.push_back(std::move(event));
         return i;
@@ -689,9 +697,7 @@ void Decoder::restart() {
     out_.events.clear();
     out_.problems.clear();
     out_.padding = 0;
-    clock_ = 0;
-    device_ = in_.device;
-    note_read_ = false;
+    state_ = TrackState{0, in_.device, false};
 }
 
 // A depth-first walk over the readings: at a code with several readings the
@@ -718,7 +724,7 @@ bool Decoder::search(const Walk& walk) {
                 continue;
             }
             Readings readings = readingsAt(p);
-            ChoicePoint here{p, out_.events.size(), clock_, device_, note_read_, readings, 0};
+            ChoicePoint here{p, out_.events.size(), state_, readings, 0};
             here.tried = readFirst(p, readings, 0, walk);
             if (here.tried == readings.count) {
                 failed[p] = true;
@@ -732,9 +738,7 @@ bool Decoder::search(const Walk& walk) {
             ChoicePoint& choice = choices.back();
             for (size_t i = choice.event_count + 1; i < out_.events.size(); ++i) failed[out_.events[i].offset] = true;
             out_.events.resize(choice.event_count);
-            clock_ = choice.clock;
-            device_ = choice.device;
-            note_read_ = choice.note_read;
+            state_ = choice.state;
             choice.tried = readFirst(choice.offset, choice.readings, choice.tried + 1, walk);
             if (choice.tried == choice.readings.count) {
                 failed[choice.offset] = true;
@@ -771,15 +775,10 @@ void Decoder::listWithProblems() {
         uint8_t code = in_.bytes[p];
         Readings readings = readingsAt(p);
         if (readings.count == 0) {
-            Event event;
-            event.offset = p;
-            event.code = code;
+            Event event = newEventAt(p);
             event.known = false;
             event.size = 1;
             event.name = "unknown";
-            event.has_clock = !common();
-            event.clock = clock_;
-            if (event.has_clock) event.position = in_.timing.position(clock_);
             event.hex = hexBytes(in_.bytes + p, 1);
             event.operands.push_back(numberOperand("code", code));
             event.operands.back().text = hexNumber(code, 2);
