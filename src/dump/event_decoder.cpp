@@ -71,19 +71,25 @@ struct TokenState {
     uint32_t step = 0;
 };
 
-Operand numberOperand(std::string_view label, long long value) {
-    Operand op{std::string(label), OperandType::number, value, {}, {}, {}, number(value), number(value)};
-    return op;
+// Whether an event is decoded with the listing's texts, or with its typed
+// values alone (what a player reads, many times faster).
+enum class Texts : bool { left_out, made };
+
+Operand numberOperand(std::string_view label, long long value, Texts texts) {
+    if (texts == Texts::left_out) return {std::string(label), OperandType::number, value, {}, {}, {}, {}, {}};
+    return {std::string(label), OperandType::number, value, {}, {}, {}, number(value), number(value)};
 }
 
-Operand noteOperand(std::string_view label, unsigned note) {
+Operand noteOperand(std::string_view label, unsigned note, Texts texts) {
+    if (texts == Texts::left_out) return {std::string(label), OperandType::note, note, {}, {}, {}, {}, {}};
     std::string name = noteName(note);
     return {std::string(label), OperandType::note, note, {}, {}, {}, name,
             "{\"number\":" + number(note) + ",\"name\":" + jsonString(name) + "}"};
 }
 
-Operand velocityOperand(std::string_view label, unsigned v) {
+Operand velocityOperand(std::string_view label, unsigned v, Texts texts) {
     Operand op{std::string(label), OperandType::velocity, v, {}, {}, {}, "", ""};
+    if (texts == Texts::left_out) return op;
     if (v == 0x80) {
         op.text = "none";
         op.json = "{\"kind\":\"none\"}";
@@ -98,12 +104,18 @@ Operand velocityOperand(std::string_view label, unsigned v) {
     return op;
 }
 
-Operand textOperand(std::string_view label, const unsigned char* bytes, size_t count) {
+Operand textOperand(std::string_view label, const unsigned char* bytes, size_t count, Texts texts) {
+    if (texts == Texts::left_out) {
+        return {std::string(label), OperandType::text, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count), {}, {}};
+    }
     return {std::string(label), OperandType::text, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count),
             quotedText(bytes, count), jsonString(bytes, count)};
 }
 
-Operand hexOperand(std::string_view label, const unsigned char* bytes, size_t count) {
+Operand hexOperand(std::string_view label, const unsigned char* bytes, size_t count, Texts texts) {
+    if (texts == Texts::left_out) {
+        return {std::string(label), OperandType::bytes, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count), {}, {}};
+    }
     std::string hex = hexBytes(bytes, count);
     return {std::string(label), OperandType::bytes, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count),
             hex.empty() ? "none" : hex, "\"" + hex + "\""};
@@ -180,15 +192,43 @@ struct TrackState {
     bool note_read = false;  // a note stands before this point
 };
 
+// Reads one event with a reading already chosen, into typed operands and,
+// when asked, the listing's texts.
+class EventReader {
+public:
+    EventReader(const StreamInput& input, Texts texts) : in_(input), texts_(texts) {}
+
+    // Decodes the event at p with `row` into `event` (whose offset, code and
+    // clock are set); false when the stream ends inside it.
+    bool decode(uint32_t p, const EventRow& row, Event& event);
+
+private:
+    bool token(const LayoutToken& t, Cursor& c, TokenState& state, Event& event);
+    bool group(const LayoutToken& t, Cursor& c, Event& event);
+    Operand jump(const LayoutToken& t, uint32_t operand_start, uint32_t value) const;
+
+    const StreamInput& in_;
+    Texts texts_;
+};
+
+// An event whose reading the walk has taken.
+struct ReadEvent {
+    uint32_t offset = 0;
+    uint32_t clock = 0;
+    const EventRow* row = nullptr;  // null: a code no row knows
+};
+
+// Chooses the reading of every event of a stream.
 class Decoder {
 public:
-    explicit Decoder(const StreamInput& input) : in_(input) {
-        out_.order = input.order;
-        out_.file_offset = input.file_offset;
-        out_.length = input.length;
-    }
+    explicit Decoder(const StreamInput& input) : in_(input), reader_(input, Texts::left_out) {}
 
-    Stream run();
+    // True when some choice of readings reads the stream to its end.
+    bool run();
+    const std::vector<ReadEvent>& events() const { return events_; }
+    const std::vector<Problem>& problems() const { return problems_; }
+    uint32_t padding() const { return padding_; }
+    bool readAsWritten() const { return read_as_written_; }
 
 private:
     // A code with more than one reading that decodes: the readings left to
@@ -204,16 +244,10 @@ private:
     bool common() const { return in_.order == 0; }
     Readings readingsAt(uint32_t p) const;
     bool holds(const EventRow& row, uint32_t p) const;
-    const Event* eventAt(int64_t offset, uint8_t code) const;
-    // A new event at p, placed in time; its reading is still to be filled in.
-    Event newEventAt(uint32_t p) const;
+    const ReadEvent* eventAt(int64_t offset, uint8_t code) const;
     // Reads the event at p with the first of `readings` from `from` on that
     // decodes, appends it and returns its index; `readings.count` when none does.
     size_t readFirst(uint32_t p, const Readings& readings, size_t from, const Walk& walk);
-    bool decode(uint32_t p, const EventRow& row, Event& event);
-    bool token(const LayoutToken& t, Cursor& c, TokenState& state, Event& event);
-    bool group(const LayoutToken& t, Cursor& c, Event& event);
-    Operand jump(const LayoutToken& t, uint32_t operand_start, uint32_t value) const;
     void problem(uint32_t offset, const std::string& text);
     bool restIsPadding(uint32_t p) const;
     void restart();
@@ -221,26 +255,21 @@ private:
     void listWithProblems();
 
     const StreamInput& in_;
-    Stream out_;
+    EventReader reader_;
+    std::vector<ReadEvent> events_;
+    std::vector<Problem> problems_;
+    uint32_t padding_ = 0;
+    bool read_as_written_ = false;
     TrackState state_;
+    Event last_;  // the event read last, decoded without texts
 };
 
-Event Decoder::newEventAt(uint32_t p) const {
-    Event event;
-    event.offset = p;
-    event.code = in_.bytes[p];
-    event.has_clock = !common();
-    event.clock = state_.clock;
-    if (event.has_clock) event.position = in_.timing.position(state_.clock);
-    return event;
-}
-
 // The event read so far that starts at `offset` with `code`, or null.
-const Event* Decoder::eventAt(int64_t offset, uint8_t code) const {
-    if (offset < 0) return nullptr;
-    auto it = std::lower_bound(out_.events.begin(), out_.events.end(), offset,
-                               [](const Event& e, int64_t at) { return e.offset < at; });
-    return it != out_.events.end() && it->offset == offset && it->code == code ? &*it : nullptr;
+const ReadEvent* Decoder::eventAt(int64_t offset, uint8_t code) const {
+    if (offset < 0 || offset >= in_.length || in_.bytes[offset] != code) return nullptr;
+    auto it = std::lower_bound(events_.begin(), events_.end(), offset,
+                               [](const ReadEvent& e, int64_t at) { return e.offset < at; });
+    return it != events_.end() && it->offset == offset ? &*it : nullptr;
 }
 
 bool Decoder::holds(const EventRow& row, uint32_t p) const {
@@ -260,8 +289,14 @@ bool Decoder::holds(const EventRow& row, uint32_t p) const {
         if (left < 5) return false;
         // The coda leads back to just past its to-coda, whose link leads here.
         int64_t target = int64_t{p} + 5 + static_cast<int32_t>(getBE32(s + p + 1));
-        const Event* toCoda = eventAt(target - 1, 0xD4);
-        const Operand* link = toCoda ? toCoda->operand("link") : nullptr;
+        const ReadEvent* toCoda = eventAt(target - 1, 0xD4);
+        if (!toCoda) return false;
+        Event read;
+        read.offset = toCoda->offset;
+        read.code = 0xD4;
+        EventReader reader(in_, Texts::left_out);
+        if (!reader.decode(toCoda->offset, *toCoda->row, read)) return false;
+        const Operand* link = read.operand("link");
         return link && link->target == p + 1;
     }
     case Pick::trackIndex: return left >= 3 && getBE16(s + p + 1) < static_cast<uint32_t>(in_.track_count);
@@ -289,7 +324,7 @@ Readings Decoder::readingsAt(uint32_t p) const {
     return preferred;
 }
 
-Operand Decoder::jump(const LayoutToken& t, uint32_t operand_start, uint32_t value) const {
+Operand EventReader::jump(const LayoutToken& t, uint32_t operand_start, uint32_t value) const {
     int64_t v = static_cast<int32_t>(value);
     int64_t target = 0;
     switch (t.kind) {
@@ -298,20 +333,23 @@ Operand Decoder::jump(const LayoutToken& t, uint32_t operand_start, uint32_t val
     case Kind::backend: target = operand_start + 4 - v; break;
     default: target = operand_start + 2 - v; break;  // backstart2
     }
-    Operand op{std::string(t.label), OperandType::link, v, {}, {}, {}, number(v), ""};
-    if (v == 0 && (t.kind == Kind::fwdend || t.kind == Kind::fwdstart)) {
+    Operand op{std::string(t.label), OperandType::link, v, {}, {}, {}, "", ""};
+    bool inside = target >= 0 && target < in_.length;
+    bool linked = v != 0 || (t.kind != Kind::fwdend && t.kind != Kind::fwdstart);
+    if (inside && linked) op.target = static_cast<uint32_t>(target);
+    if (texts_ == Texts::left_out) return op;
+    op.text = number(v);
+    if (!linked) {
         op.text += " (not linked)";
         op.json = "{\"value\":0,\"target\":null}";
         return op;
     }
-    bool inside = target >= 0 && target < in_.length;
-    if (inside) op.target = static_cast<uint32_t>(target);
     op.text += inside ? " -> " + hexNumber(static_cast<uint32_t>(target)).substr(2) : " -> outside the stream";
     op.json = "{\"value\":" + number(v) + ",\"target\":" + (inside ? number(target) : "null") + "}";
     return op;
 }
 
-bool Decoder::group(const LayoutToken& t, Cursor& c, Event& event) {
+bool EventReader::group(const LayoutToken& t, Cursor& c, Event& event) {
     uint32_t presence = 0;
     int elements = 8;
     if (t.kind == Kind::lo16) {
@@ -322,10 +360,12 @@ bool Decoder::group(const LayoutToken& t, Cursor& c, Event& event) {
         if (!c.has(1)) return false;
         presence = c.byte();
     }
-    std::vector<std::string_view> names = splitNames(t.names);
+    std::vector<std::string_view> names;
+    if (texts_ == Texts::made) names = splitNames(t.names);
     Operand values{std::string(t.label), OperandType::group, 0, {}, {}, {}, "", ""};
     std::string text, json;
     auto add = [&](const std::string& name, const std::string& textValue, const std::string& jsonValue) {
+        if (texts_ == Texts::left_out) return;
         text += (text.empty() ? "" : " ") + name + ":" + textValue;
         json += (json.empty() ? "" : ",") + jsonString(name) + ":" + jsonValue;
     };
@@ -364,18 +404,22 @@ bool Decoder::group(const LayoutToken& t, Cursor& c, Event& event) {
             break;
         }
         values.elements.back() = value;
-        std::string name = static_cast<size_t>(i) < names.size() ? std::string(names[i]) : number(i + 1);
-        add(name, number(value), number(value));
+        if (texts_ == Texts::made) {
+            std::string name = static_cast<size_t>(i) < names.size() ? std::string(names[i]) : number(i + 1);
+            add(name, number(value), number(value));
+        }
     }
     // Positions past the last one given carry nothing.
     while (!values.elements.empty() && !values.elements.back()) values.elements.pop_back();
-    values.text = text.empty() ? "none" : text;
-    values.json = "{" + json + "}";
+    if (texts_ == Texts::made) {
+        values.text = text.empty() ? "none" : text;
+        values.json = "{" + json + "}";
+    }
     event.operands.push_back(std::move(values));
     return true;
 }
 
-bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& event) {
+bool EventReader::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& event) {
     const std::string label(t.label);
     std::vector<Operand>& ops = event.operands;
     const unsigned char* s = c.bytes;
@@ -384,41 +428,41 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
     switch (t.kind) {
     case Kind::u8:
         if (!c.has(1)) return false;
-        ops.push_back(numberOperand(label, c.byte()));
+        ops.push_back(numberOperand(label, c.byte(), texts_));
         return true;
     case Kind::s8:
         if (!c.has(1)) return false;
-        ops.push_back(numberOperand(label, static_cast<int8_t>(c.byte())));
+        ops.push_back(numberOperand(label, static_cast<int8_t>(c.byte()), texts_));
         return true;
     case Kind::u16:
         if (!c.has(2)) return false;
-        ops.push_back(numberOperand(label, c.be16()));
+        ops.push_back(numberOperand(label, c.be16(), texts_));
         return true;
     case Kind::s16:
         if (!c.has(2)) return false;
-        ops.push_back(numberOperand(label, static_cast<int16_t>(c.be16())));
+        ops.push_back(numberOperand(label, static_cast<int16_t>(c.be16()), texts_));
         return true;
     case Kind::u32:
         if (!c.has(4)) return false;
-        ops.push_back(numberOperand(label, c.be32()));
+        ops.push_back(numberOperand(label, c.be32(), texts_));
         return true;
     case Kind::u8m1:
         if (!c.has(1)) return false;
-        ops.push_back(numberOperand(label, c.byte() + 1));
+        ops.push_back(numberOperand(label, c.byte() + 1, texts_));
         return true;
     case Kind::u16m1:
         if (!c.has(2)) return false;
-        ops.push_back(numberOperand(label, c.be16() + 1));
+        ops.push_back(numberOperand(label, c.be16() + 1, texts_));
         return true;
     case Kind::hex:
         if (!c.has(t.size)) return false;
         c.pos += t.size;
-        ops.push_back(hexOperand(label, s + start, t.size));
+        ops.push_back(hexOperand(label, s + start, t.size, texts_));
         return true;
     case Kind::ifb: {
         if (!c.has(1)) return false;
         unsigned v = c.byte();
-        ops.push_back(numberOperand(label, v));
+        ops.push_back(numberOperand(label, v, texts_));
         if (v == 255) {
             ops.back().text = "none";
             ops.back().json = "null";
@@ -429,7 +473,7 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
         if (!c.has(1)) return false;
         unsigned v = c.byte();
         // An odd byte names no modulator: its value stays 0.
-        ops.push_back(numberOperand(label, v % 2 == 0 ? v / 2 + 1 : 0));
+        ops.push_back(numberOperand(label, v % 2 == 0 ? v / 2 + 1 : 0, texts_));
         if (v % 2) {
             ops.back().text = "byte " + number(v);
             ops.back().json = "{\"byte\":" + number(v) + "}";
@@ -438,34 +482,34 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
     }
     case Kind::note:
         if (!c.has(1)) return false;
-        ops.push_back(noteOperand(label, c.byte()));
+        ops.push_back(noteOperand(label, c.byte(), texts_));
         return true;
-    case Kind::codenote: ops.push_back(noteOperand(label, event.code)); return true;
+    case Kind::codenote: ops.push_back(noteOperand(label, event.code, texts_)); return true;
     case Kind::fnote: {
         if (!c.has(1)) return false;
         unsigned v = c.byte();
         state.flags.push_back(v & 0x80);
-        ops.push_back(noteOperand(label, v & 0x7F));
+        ops.push_back(noteOperand(label, v & 0x7F, texts_));
         return true;
     }
     case Kind::fdur:
         if (state.next_flag < state.flags.size() && state.flags[state.next_flag++]) {
             if (!c.duration(d)) return false;
-            ops.push_back(numberOperand(label, d));
+            ops.push_back(numberOperand(label, d, texts_));
         }
         return true;
     case Kind::step:
         if (!c.duration(d, true)) return false;
         state.step += d;
-        ops.push_back(numberOperand(label, d));
+        ops.push_back(numberOperand(label, d, texts_));
         return true;
     case Kind::dur:
         if (!c.duration(d)) return false;
-        ops.push_back(numberOperand(label, d));
+        ops.push_back(numberOperand(label, d, texts_));
         return true;
     case Kind::gate:
         if (!c.duration(d)) return false;
-        ops.push_back(numberOperand(label, d));
+        ops.push_back(numberOperand(label, d, texts_));
         ops.back().type = OperandType::gate;
         if (d == kGateTie || d == kGateHold) {
             ops.back().text = d == kGateTie ? "tie" : "hold";
@@ -474,34 +518,36 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
         return true;
     case Kind::vel:
         if (!c.has(1)) return false;
-        ops.push_back(velocityOperand(label, c.byte()));
+        ops.push_back(velocityOperand(label, c.byte(), texts_));
         return true;
     case Kind::vol: {
         if (!c.has(1)) return false;
         unsigned v = c.byte();
         bool small = v >= 128;
         unsigned value = small ? v - 128 : v;
-        ops.push_back({label, OperandType::volume, value, {}, {small ? 16 : 127}, {},
-                       small ? number(value) + "/16" : number(value),
-                       "{\"value\":" + number(value) + ",\"scale\":" + (small ? "16" : "127") + "}"});
+        ops.push_back({label, OperandType::volume, value, {}, {small ? 16 : 127}, {}, "", ""});
+        if (texts_ == Texts::made) {
+            ops.back().text = small ? number(value) + "/16" : number(value);
+            ops.back().json = "{\"value\":" + number(value) + ",\"scale\":" + (small ? "16" : "127") + "}";
+        }
         return true;
     }
     case Kind::wave: {
         if (!c.has(2)) return false;
         uint32_t raw = c.be16();
         uint32_t w = raw >= 0x8000 ? raw - 32760 : raw;
-        std::string text = number(w);
-        if (w < std::size(kWaveNames)) text += std::string(" (") + kWaveNames[w] + ")";
-        ops.push_back(numberOperand(label, w));
-        ops.back().text = text;
+        ops.push_back(numberOperand(label, w, texts_));
+        if (texts_ == Texts::made && w < std::size(kWaveNames)) ops.back().text += std::string(" (") + kWaveNames[w] + ")";
         return true;
     }
     case Kind::device: {
         if (!c.has(2)) return false;
         uint32_t word = c.be16();
-        std::string name = deviceName(static_cast<uint16_t>(word));
-        ops.push_back({label, OperandType::device, word, {}, {}, {}, name,
-                       "{\"word\":" + number(word) + ",\"name\":" + jsonString(name) + "}"});
+        ops.push_back({label, OperandType::device, word, {}, {}, {}, "", ""});
+        if (texts_ == Texts::made) {
+            ops.back().text = deviceName(static_cast<uint16_t>(word));
+            ops.back().json = "{\"word\":" + number(word) + ",\"name\":" + jsonString(ops.back().text) + "}";
+        }
         return true;
     }
     case Kind::fwdend:
@@ -519,17 +565,18 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
             unsigned v = c.byte();
             if (v == 0xFF) list.elements.emplace_back();
             else list.elements.emplace_back(v);
+            if (texts_ == Texts::left_out) continue;
             list.text += (i ? " " : "") + (v == 0xFF ? std::string("-") : number(v));
             json += (i ? "," : "") + (v == 0xFF ? std::string("null") : number(v));
         }
-        list.json = "[" + json + "]";
+        if (texts_ == Texts::made) list.json = "[" + json + "]";
         ops.push_back(std::move(list));
         return true;
     }
     case Kind::text0: {
         const unsigned char* end = std::find(s + c.pos, s + c.limit, 0);
         if (end == s + c.limit) return false;
-        ops.push_back(textOperand(label, s + c.pos, static_cast<size_t>(end - (s + c.pos))));
+        ops.push_back(textOperand(label, s + c.pos, static_cast<size_t>(end - (s + c.pos)), texts_));
         c.pos = static_cast<uint32_t>(end - s) + 1;
         return true;
     }
@@ -537,7 +584,7 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
         if (!c.has(1)) return false;
         unsigned n = c.byte();
         if (!c.has(n)) return false;
-        ops.push_back(textOperand(label, s + c.pos, n));
+        ops.push_back(textOperand(label, s + c.pos, n, texts_));
         c.pos += n;
         return true;
     }
@@ -553,7 +600,7 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
         }
         if (!c.has(n)) return false;
         c.limit = c.pos + n;
-        ops.push_back(numberOperand(label, n));
+        ops.push_back(numberOperand(label, n, texts_));
         return true;
     }
     case Kind::restHex:
@@ -567,7 +614,11 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
         if (t.kind == Kind::restText) {
             // Event texts end in a 0 byte that belongs to the frame, not to the text.
             uint32_t shown = static_cast<uint32_t>(std::find(rest, rest + n, 0) - rest);
-            ops.push_back(textOperand(label, rest, shown));
+            ops.push_back(textOperand(label, rest, shown, texts_));
+        } else if (t.kind == Kind::restKey && n == 2 && texts_ == Texts::left_out) {
+            ops.push_back(pairOperand(label, OperandType::key, static_cast<int8_t>(rest[0]), rest[1], "", ""));
+        } else if (t.kind == Kind::restMeter && n == 2 && texts_ == Texts::left_out) {
+            ops.push_back(pairOperand(label, OperandType::meter, rest[0], rest[1], "", ""));
         } else if (t.kind == Kind::restKey && n == 2) {
             std::string name = keyName(static_cast<int8_t>(rest[0]), rest[1]);
             ops.push_back(pairOperand(label, OperandType::key, static_cast<int8_t>(rest[0]), rest[1], name,
@@ -578,9 +629,9 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
                                       "{\"numerator\":" + number(rest[0]) + ",\"denominator\":" + number(rest[1]) +
                                           "}"));
         } else {
-            ops.push_back(hexOperand(label, rest, n));
+            ops.push_back(hexOperand(label, rest, n, texts_));
         }
-        if (t.kind == Kind::restMessage) {
+        if (t.kind == Kind::restMessage && texts_ == Texts::made) {
             std::string text, json;
             for (const MessageCheck& check : checkExclusive(rest, n)) {
                 const char* verdict = check.verdict == Verdict::right ? "right"
@@ -601,11 +652,11 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
     case Kind::count32:
         if (!c.has(4)) return false;
         state.counted = c.be32();
-        ops.push_back(numberOperand(label, state.counted));
+        ops.push_back(numberOperand(label, state.counted, texts_));
         return true;
     case Kind::countedHex:
         if (!c.has(state.counted)) return false;
-        ops.push_back(hexOperand(label, s + c.pos, state.counted));
+        ops.push_back(hexOperand(label, s + c.pos, state.counted, texts_));
         c.pos += state.counted;
         return true;
     case Kind::even:
@@ -625,6 +676,7 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
             unsigned low = c.byte(), high = c.byte();
             uint32_t bank = c.be16(), program = c.be16() + 1;
             split.elements.insert(split.elements.end(), {low, high, bank, program});
+            if (texts_ == Texts::left_out) continue;
             text += "; " + noteName(low) + "-" + noteName(high) + " bank " + number(bank) + " program " + number(program);
             json += std::string(i ? "," : "") + "{\"from\":" + number(low) + ",\"to\":" + number(high) +
                     ",\"bank\":" + number(bank) + ",\"program\":" + number(program) + "}";
@@ -643,7 +695,11 @@ bool Decoder::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& e
     return false;
 }
 
-bool Decoder::decode(uint32_t p, const EventRow& row, Event& event) {
+bool EventReader::decode(uint32_t p, const EventRow& row, Event& event) {
+    event.operands.clear();
+    event.row = &row;
+    event.known = true;
+    if (texts_ == Texts::made) event.name = std::string(row.name);
     Cursor c{in_.bytes, p + 1, in_.length};
     TokenState state;
     std::string_view layout = row.layout;
@@ -667,26 +723,24 @@ bool Decoder::decode(uint32_t p, const EventRow& row, Event& event) {
 size_t Decoder::readFirst(uint32_t p, const Readings& readings, size_t from, const Walk& walk) {
     for (size_t i = from; i < readings.count; ++i) {
         const EventRow& row = *readings.rows[i];
-        Event event = newEventAt(p);
-        event.row = &row;
-        event.name = std::string(row.name);
-        if (!decode(p, row, event)) continue;
-        if (event.durations > walk.durations) continue;
-        if (event.has_clock) state_.clock += event.step;
+        last_.offset = p;
+        last_.code = in_.bytes[p];
+        if (!reader_.decode(p, row, last_)) continue;
+        if (last_.durations > walk.durations) continue;
+        events_.push_back({p, state_.clock, &row});
+        if (!common()) state_.clock += last_.step;
         // The compiler moves a track to another device at a channel change
         // only once the track has a note.
-        if (event.code == 0xCC && state_.note_read) state_.device = static_cast<uint16_t>(event.number("device"));
-        if (event.code < 0x80 || event.code == 0x84 || event.code == 0x85) state_.note_read = true;
-        event.hex = hexBytes(in_.bytes + p, event.size);
-        out_.events.push_back(std::move(event));
+        if (last_.code == 0xCC && state_.note_read) state_.device = static_cast<uint16_t>(last_.number("device"));
+        if (last_.code < 0x80 || last_.code == 0x84 || last_.code == 0x85) state_.note_read = true;
         return i;
     }
     return readings.count;
 }
 
 void Decoder::problem(uint32_t offset, const std::string& text) {
-    out_.problems.push_back({in_.file_offset + offset, streamName(in_.order) + " at stream offset " +
-                                                           hexNumber(offset).substr(2) + ": " + text});
+    problems_.push_back({in_.file_offset + offset, streamName(in_.order) + " at stream offset " +
+                                                       hexNumber(offset).substr(2) + ": " + text});
 }
 
 bool Decoder::restIsPadding(uint32_t p) const {
@@ -694,9 +748,9 @@ bool Decoder::restIsPadding(uint32_t p) const {
 }
 
 void Decoder::restart() {
-    out_.events.clear();
-    out_.problems.clear();
-    out_.padding = 0;
+    events_.clear();
+    problems_.clear();
+    padding_ = 0;
     state_ = TrackState{0, in_.device, false};
 }
 
@@ -724,7 +778,7 @@ bool Decoder::search(const Walk& walk) {
                 continue;
             }
             Readings readings = readingsAt(p);
-            ChoicePoint here{p, out_.events.size(), state_, readings, 0};
+            ChoicePoint here{p, events_.size(), state_, readings, 0};
             here.tried = readFirst(p, readings, 0, walk);
             if (here.tried == readings.count) {
                 failed[p] = true;
@@ -736,8 +790,8 @@ bool Decoder::search(const Walk& walk) {
             // Back to the latest code with a reading left.
             if (choices.empty()) return false;
             ChoicePoint& choice = choices.back();
-            for (size_t i = choice.event_count + 1; i < out_.events.size(); ++i) failed[out_.events[i].offset] = true;
-            out_.events.resize(choice.event_count);
+            for (size_t i = choice.event_count + 1; i < events_.size(); ++i) failed[events_[i].offset] = true;
+            events_.resize(choice.event_count);
             state_ = choice.state;
             choice.tried = readFirst(choice.offset, choice.readings, choice.tried + 1, walk);
             if (choice.tried == choice.readings.count) {
@@ -747,12 +801,11 @@ bool Decoder::search(const Walk& walk) {
             }
             if (choice.tried + 1 == choice.readings.count) choices.pop_back();
         }
-        // An event has just been read.
-        const Event& e = out_.events.back();
-        uint32_t next = e.offset + e.size;
-        if (e.code == kEndCode) {
+        // An event has just been read: `last_`.
+        uint32_t next = last_.offset + last_.size;
+        if (last_.code == kEndCode) {
             if (restIsPadding(next)) {
-                out_.padding = in_.length - next;
+                padding_ = in_.length - next;
                 return true;
             }
             if (walk.end_code_ends) {
@@ -775,14 +828,7 @@ void Decoder::listWithProblems() {
         uint8_t code = in_.bytes[p];
         Readings readings = readingsAt(p);
         if (readings.count == 0) {
-            Event event = newEventAt(p);
-            event.known = false;
-            event.size = 1;
-            event.name = "unknown";
-            event.hex = hexBytes(in_.bytes + p, 1);
-            event.operands.push_back(numberOperand("code", code));
-            event.operands.back().text = hexNumber(code, 2);
-            out_.events.push_back(std::move(event));
+            events_.push_back({p, state_.clock, nullptr});
             problem(p, "unknown event code " + hexNumber(code, 2) + "; the rest of the stream is not listed");
             return;
         }
@@ -795,24 +841,24 @@ void Decoder::listWithProblems() {
             return;
         }
         ended = code == kEndCode;
-        p += out_.events.back().size;
+        p += last_.size;
         if (ended && restIsPadding(p)) {
-            out_.padding = in_.length - p;
+            padding_ = in_.length - p;
             break;
         }
     }
     if (!ended && !common()) problem(in_.length, "the stream ends without its end code 0xFF");
 }
 
-Stream Decoder::run() {
+bool Decoder::run() {
     for (const Walk& walk : kWalks) {
         if (search(walk)) {
-            out_.read_as_written = walk.durations != DurationForm::longSteps;
-            return std::move(out_);
+            read_as_written_ = walk.durations != DurationForm::longSteps;
+            return true;
         }
     }
     listWithProblems();
-    return std::move(out_);
+    return false;
 }
 
 }  // namespace
@@ -840,7 +886,53 @@ std::string Timing::position(uint32_t clock) const {
 }
 
 Stream decodeStream(const StreamInput& input) {
-    return Decoder(input).run();
+    Decoder decoder(input);
+    decoder.run();
+    Stream out;
+    out.order = input.order;
+    out.file_offset = input.file_offset;
+    out.length = input.length;
+    out.padding = decoder.padding();
+    out.read_as_written = decoder.readAsWritten();
+    out.problems = decoder.problems();
+    out.events.reserve(decoder.events().size());
+    EventReader reader(input, Texts::made);
+    for (const ReadEvent& read : decoder.events()) {
+        Event event;
+        event.offset = read.offset;
+        event.code = input.bytes[read.offset];
+        event.has_clock = input.order != 0;
+        event.clock = read.clock;
+        if (event.has_clock) event.position = input.timing.position(read.clock);
+        if (read.row) {
+            reader.decode(read.offset, *read.row, event);
+        } else {
+            event.known = false;
+            event.size = 1;
+            event.name = "unknown";
+            event.operands.push_back(numberOperand("code", event.code, Texts::made));
+            event.operands.back().text = hexNumber(event.code, 2);
+        }
+        event.hex = hexBytes(input.bytes + read.offset, event.size);
+        out.events.push_back(std::move(event));
+    }
+    return out;
+}
+
+StreamReadings chooseReadings(const StreamInput& input) {
+    Decoder decoder(input);
+    StreamReadings out;
+    out.complete = decoder.run();
+    out.problems = decoder.problems();
+    out.events.reserve(decoder.events().size());
+    for (const ReadEvent& read : decoder.events()) out.events.push_back({read.offset, read.row});
+    return out;
+}
+
+bool decodeEvent(const StreamInput& input, uint32_t offset, const EventRow& row, Event& event) {
+    event.offset = offset;
+    event.code = input.bytes[offset];
+    return EventReader(input, Texts::left_out).decode(offset, row, event);
 }
 
 }  // namespace vld

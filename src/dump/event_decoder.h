@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dump/vld_dump.h"
 
@@ -34,5 +35,26 @@ struct StreamInput {
 // end of the stream, each recorded as a problem; a track stream must also
 // end in the end code (the common stream need not).
 Stream decodeStream(const StreamInput& input);
+
+// The reading chosen for one event: where it starts and the table row it
+// reads with (null for a code no row knows, which ends an incomplete stream).
+struct EventReading {
+    uint32_t offset = 0;
+    const EventRow* row = nullptr;
+};
+
+// A stream's readings without the listing's texts: what a player walks.
+struct StreamReadings {
+    bool complete = false;  // the stream read to its end; else `problems` names the fault
+    std::vector<EventReading> events;
+    std::vector<Problem> problems;
+};
+
+StreamReadings chooseReadings(const StreamInput& input);
+
+// Decodes the event at `offset` with `row` into typed operands only (no
+// texts); `event` may be reused, its operands are replaced. False when the
+// stream ends inside the event.
+bool decodeEvent(const StreamInput& input, uint32_t offset, const EventRow& row, Event& event);
 
 }  // namespace vld

@@ -189,10 +189,13 @@ Dump dumpVld(const unsigned char* data, size_t size, const DumpOptions& options,
     if (!frame.readHeader() || !frame.readTable()) return dump;
 
     int tracks = static_cast<int>(dump.tracks.size());
+    dump.common_offset = static_cast<uint32_t>(frame.common_start);
+    dump.common_length = static_cast<uint32_t>(frame.common_end - frame.common_start);
     if (options.only_stream > tracks) {
         dump.track_missing = true;
         return dump;
     }
+    if (!options.decode_streams) return dump;
     StreamInput input;
     input.track_count = tracks;
     input.timing = Timing::of(dump.header.time_base, dump.header.meter);

@@ -127,6 +127,7 @@ struct TrackEntry {
 
 struct DumpOptions {
     int only_stream = -1;  // -1 every stream, 0 the common stream, n track n
+    bool decode_streams = true;  // false: the header and the track table only
 };
 
 struct Dump {
@@ -136,6 +137,8 @@ struct Dump {
     bool table_read = false;   // the track table held together
     HeaderInfo header;
     std::vector<TrackEntry> tracks;
+    uint32_t common_offset = 0;  // the common stream's bytes in the file
+    uint32_t common_length = 0;
     std::vector<Stream> streams;    // the ones asked for, common first
     std::vector<Problem> problems;  // faults of the frame
     bool track_missing = false;     // the options ask for a track the file does not have
