@@ -924,8 +924,11 @@ StreamReadings chooseReadings(const StreamInput& input) {
     StreamReadings out;
     out.complete = decoder.run();
     out.problems = decoder.problems();
-    out.events.reserve(decoder.events().size());
-    for (const ReadEvent& read : decoder.events()) out.events.push_back({read.offset, read.row});
+    static_assert(std::size(kEventTable) < 255, "a reading's row index fits in a byte");
+    out.row_at.assign(input.length, 0);
+    for (const ReadEvent& read : decoder.events()) {
+        if (read.row) out.row_at[read.offset] = static_cast<uint8_t>(read.row - kEventTable + 1);
+    }
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "compile/event_table.h"
 #include "dump/vld_dump.h"
 
 namespace vld {
@@ -36,18 +37,19 @@ struct StreamInput {
 // end in the end code (the common stream need not).
 Stream decodeStream(const StreamInput& input);
 
-// The reading chosen for one event: where it starts and the table row it
-// reads with (null for a code no row knows, which ends an incomplete stream).
-struct EventReading {
-    uint32_t offset = 0;
-    const EventRow* row = nullptr;
-};
-
-// A stream's readings without the listing's texts: what a player walks.
+// A stream's readings without the listing's texts: what a player walks. One
+// byte per stream byte keeps them small beside the file itself.
 struct StreamReadings {
     bool complete = false;  // the stream read to its end; else `problems` names the fault
-    std::vector<EventReading> events;
+    // 0 where no event starts; else 1 + the event table index of the reading
+    // of the event that starts there.
+    std::vector<uint8_t> row_at;
     std::vector<Problem> problems;
+
+    // The reading of the event that starts at `offset`, or null.
+    const EventRow* rowAt(uint32_t offset) const {
+        return offset < row_at.size() && row_at[offset] ? &kEventTable[row_at[offset] - 1] : nullptr;
+    }
 };
 
 StreamReadings chooseReadings(const StreamInput& input);

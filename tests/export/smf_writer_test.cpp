@@ -56,10 +56,10 @@ TEST(SmfWriter, WritesAFormatOneFileWithAConductorAndATrack) {
               "00 FF 2F 00");
 }
 
-// Events come in time order; those at one tick stay in the order they were
-// added (a note's end before the next note's start at the same tick), and
-// long gaps take several delta bytes.
-TEST(SmfWriter, OrdersEventsByTimeKeepingTheOrderAtOneTick) {
+// Events come in time order; at one tick a note's end comes before the next
+// note's start, notes starting together stay in the order they were added,
+// a repeated status byte is left out, and long gaps take several delta bytes.
+TEST(SmfWriter, OrdersEventsByTimeAndKind) {
     vld::SmfTrack track;
     track.message(200, 0x90, 62, 90);
     track.message(0, 0x90, 60, 90);
@@ -67,11 +67,11 @@ TEST(SmfWriter, OrdersEventsByTimeKeepingTheOrderAtOneTick) {
     track.message(200, 0x90, 64, 90);
     EXPECT_EQ(track.lastTick(), 200u);
     EXPECT_EQ(hexOf(track.chunk()),
-              "4D 54 72 6B 00 00 00 15 "
+              "4D 54 72 6B 00 00 00 14 "
               "00 90 3C 5A "
-              "81 48 90 3E 5A "
-              "00 80 3C 00 "
-              "00 90 40 5A "
+              "81 48 80 3C 00 "
+              "00 90 3E 5A "
+              "00 40 5A "
               "00 FF 2F 00");
 }
 
