@@ -131,6 +131,7 @@ private:
     void endOpenNotes(TrackPlayer& t, uint32_t clock, bool holds_too, int except_pitch, bool legato);
     void playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned velocity_byte, Glide* glide);
     void zeroLengthNote(TrackPlayer& t, int written_pitch, unsigned velocity_byte);
+    size_t startNote(TrackPlayer& t, int pitch, int velocity, uint32_t end);
     int velocityOf(TrackPlayer& t, unsigned byte);
     ChannelState& channel(const Route& r);
     void control(TrackPlayer& t, uint8_t controller, int value);
@@ -409,7 +410,6 @@ void Player::playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned
         count(Outcome::skipped, "note out of range", t);
         return;
     }
-    uint32_t start = tick(t.clock);
     uint32_t end = tied ? kOpen : tick(t.clock + std::max<uint32_t>(gate, 1));
     OpenNote& o = t.open[pitch];
     if (o.active) {
@@ -446,7 +446,20 @@ void Player::playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned
                    result_.ticks_per_clock, options_.glide_step);
         if (glide->clamped) count(Outcome::approximated, "glide wider than 24 semitones", t);
     }
-    // Another note of this pitch still sounding on the channel ends here.
+    size_t index = startNote(t, pitch, velocity, end);
+    if (tied) {
+        o = {true, gate == kGateHold, static_cast<uint32_t>(index), t.clock};
+        t.open_pitches.push_back(static_cast<uint8_t>(pitch));
+    }
+    t.last_pitch = pitch;
+}
+
+// Starts a note at the track's clock on its channel. Another note of that
+// pitch still sounding on the channel, from any track, ends here: a synth
+// would end both at the first note-off. One that would so last no time at
+// all is left out, merged into this one.
+size_t Player::startNote(TrackPlayer& t, int pitch, int velocity, uint32_t end) {
+    uint32_t start = tick(t.clock);
     SoundingNote& sounding = channel(t.route).sounding[pitch];
     if (sounding.track >= 0) {
         TrackPlayer& owner = tracks_[sounding.track];
@@ -467,14 +480,10 @@ void Player::playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned
     note.end = end;
     note.channel = t.route.channel;
     note.pitch = static_cast<uint8_t>(pitch);
-    note.velocity = static_cast<uint8_t>(std::min(velocity, 127));
+    note.velocity = static_cast<uint8_t>(std::clamp(velocity, 1, 127));
     size_t index = t.out->note(note);
     sounding = {t.order - 1, static_cast<uint32_t>(index)};
-    if (tied) {
-        o = {true, gate == kGateHold, static_cast<uint32_t>(index), t.clock};
-        t.open_pitches.push_back(static_cast<uint8_t>(pitch));
-    }
-    t.last_pitch = pitch;
+    return index;
 }
 
 void Player::zeroLengthNote(TrackPlayer& t, int written_pitch, unsigned velocity_byte) {
@@ -490,13 +499,7 @@ void Player::zeroLengthNote(TrackPlayer& t, int written_pitch, unsigned velocity
     }
     ++result_.notes;
     if (t.route.silent) return;
-    SmfNote note;
-    note.start = tick(t.clock);
-    note.end = tick(t.clock + 1);
-    note.channel = t.route.channel;
-    note.pitch = static_cast<uint8_t>(pitch);
-    note.velocity = static_cast<uint8_t>(velocity);
-    t.out->note(note);
+    startNote(t, pitch, velocity, tick(t.clock + 1));
 }
 
 void Player::endTrack(TrackPlayer& t, uint32_t clock) {
