@@ -13,6 +13,7 @@
 #include "dump/format.h"
 #include "dump/vld_dump.h"
 #include "export/channel_map.h"
+#include "export/controller_modulation.h"
 #include "export/raw_messages.h"
 #include "export/track_effects.h"
 
@@ -101,6 +102,7 @@ struct TrackPlayer {
     VelocityPattern pattern;
     ProgramSplit split;
     AutoPortamento auto_portamento;
+    ControllerModulation modulation;
     std::array<OpenNote, 128> open{};
     std::vector<uint8_t> open_pitches;
 };
@@ -165,6 +167,7 @@ private:
     uint64_t events_played_ = 0;
     bool loop_marked_ = false;
     uint32_t quarter_clocks_ = 48;
+    UserWaves user_waves_;
 };
 
 void Player::malformed(const StreamData& s, uint32_t offset, const std::string& what) {
@@ -288,6 +291,11 @@ void Player::playCommon() {
             if (message && sendRawMessages(conductor, 0, message->bytes) > 0) {
                 result_.summary.note(Outcome::approximated, "raw byte sequence", 0, e.offset, 0, "exclusive");
             }
+            break;
+        }
+        case 0x1C: {  // a wave table for the controller modulators
+            const Operand* values = e.operand("values");
+            if (values) user_waves_.push_back({static_cast<int>(e.number("wave")), values->bytes});
             break;
         }
         case 0x04:
@@ -447,6 +455,7 @@ void Player::playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned
         if (glide->clamped) count(Outcome::approximated, "glide wider than 24 semitones", t);
     }
     size_t index = startNote(t, pitch, velocity, end);
+    t.modulation.noteOn(t.clock);
     if (tied) {
         o = {true, gate == kGateHold, static_cast<uint32_t>(index), t.clock};
         t.open_pitches.push_back(static_cast<uint8_t>(pitch));
@@ -605,7 +614,14 @@ void Player::execute(TrackPlayer& t, uint32_t at) {
     case 0xE2:
     case 0xE4: count(Outcome::skipped, "pitch LFO setting", t); return;
     case 0x9E: t.tie_mode = static_cast<int>(value("mode")); return;
-    case 0xA0: t.pan = clampInt(value("pan"), 0, 127); control(t, 10, t.pan); return;
+    case 0xA0:
+        if (value("pan") > 127) {
+            count(Outcome::skipped, "panpot 128", t);  // no MIDI value stands for it
+            return;
+        }
+        t.pan = clampInt(value("pan"), 0, 127);
+        control(t, 10, t.pan);
+        return;
     case 0xA1: t.pan = clampInt(t.pan + value("amount"), 0, 127); control(t, 10, t.pan); return;
     case 0xA3: control(t, 64, static_cast<int>(value("value"))); return;
     case 0xA4: t.rhythm = value("mode") == 128; return;
@@ -840,7 +856,16 @@ void Player::execute(TrackPlayer& t, uint32_t at) {
     case 0xE5:
     case 0xE6:
     case 0xE7:
-    case 0xF7: count(Outcome::approximated, "ARCC setting", t); return;
+    case 0xF7:
+        if (!options_.modulation || t.route.silent) {
+            count(Outcome::skipped, "ARCC setting", t);
+            return;
+        }
+        if (!t.modulation.apply(e, t.clock, *t.out, t.route.channel, result_.ticks_per_clock)) {
+            count(Outcome::approximated, "ARCC setting outside the model", t);
+        }
+        if (t.modulation.running()) count(Outcome::approximated, "ARCC modulator setting", t);
+        return;
     case 0xF0: {
         const Operand* sends = e.operand("sends");
         if (!sends) return;
@@ -966,6 +991,9 @@ void Player::step(TrackPlayer& t) {
         return;
     }
     ++events_played_;
+    if (options_.modulation && !t.route.silent) {
+        t.modulation.advance(t.clock, *t.out, t.route.channel, result_.ticks_per_clock);
+    }
     t.pos = at + event_.size;
     uint32_t step = event_.step;
     execute(t, at);
@@ -1004,6 +1032,7 @@ void Player::run() {
         t.rhythm = entry.rhythm;
         t.velocity = std::clamp(options_.velocity, 1, 127);
         t.clock = options_.lead_in;
+        t.modulation = ControllerModulation(std::max<uint32_t>(1, h.time_base / 64), &user_waves_);
         result_.track_ports.push_back(t.route.port);
         std::string name = entry.comment;
         while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.erase(0, 1);

@@ -23,3 +23,9 @@ Exported exportSource(const std::string& source, const vld::ExportOptions& optio
 // The timeline of a source, or "exit N: message" when it does not compile
 // and "malformed: ..." when the export refuses the file.
 std::string timelineOf(const std::string& source, const vld::ExportOptions& options = {});
+
+// The events of one chunk of the export (0 the conductor) other than notes,
+// as "tick status data..." in hex ("192 E0 7F 7F"), meta events as
+// "tick FF type data...", joined by ", ". `only` keeps the events whose
+// text (after the tick) starts with it.
+std::string chunkEvents(const vld::ExportResult& result, size_t chunk, const std::string& only = "");

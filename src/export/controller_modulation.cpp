@@ -1,0 +1,148 @@
+#include "export/controller_modulation.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vld {
+
+namespace {
+
+// A wave's value from -1 to 1 at `x` (0 to 1) of its period.
+double waveValue(int waveform, double x, uint32_t period_index, const UserWaves* user_waves) {
+    switch (waveform) {
+    case 0: return 2 * x - 1;                // saw, rising
+    case 1: return x < 0.5 ? 1 : -1;         // square
+    case 2: return x < 0.25 ? 4 * x : x < 0.75 ? 2 - 4 * x : 4 * x - 4;  // triangle, from the centre
+    case 3: return 1 - 2 * x;                // saw, falling
+    case 4: {                                // random: a new value every period, the same every export
+        uint32_t h = period_index * 2654435761u + 12345u;
+        h ^= h >> 15;
+        h *= 2246822519u;
+        h ^= h >> 13;
+        return (h % 2001) / 1000.0 - 1;
+    }
+    default: break;
+    }
+    if (user_waves) {
+        for (const auto& [number, table] : *user_waves) {
+            if (number != waveform || table.empty()) continue;
+            size_t i = std::min(table.size() - 1, static_cast<size_t>(x * table.size()));
+            return (static_cast<int>(table[i]) - 128) / 128.0;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int ControllerModulation::Modulator::valueAt(uint32_t clock, const UserWaves* user_waves) const {
+    if (clock < wave_start + delay) return origin;
+    uint32_t since = clock - wave_start - delay;
+    uint32_t p = std::max<uint32_t>(period, 1);
+    double x = double(since % p) / p;
+    double w = waveValue(waveform, x, since / p, user_waves);
+    if (inverted) w = -w;
+    return std::clamp(static_cast<int>(std::lround(origin + depth * w)), 0, 127);
+}
+
+bool ControllerModulation::running() const {
+    return std::any_of(modulators_.begin(), modulators_.end(), [](const Modulator& m) { return m.active(); });
+}
+
+void ControllerModulation::stop(Modulator& m, uint32_t clock, SmfTrack& out, uint8_t channel, uint32_t ticks_per_clock) {
+    if (m.last_sent < 0) return;
+    int value = m.reset.value_or(m.origin);
+    out.message(clock * ticks_per_clock, static_cast<uint8_t>(0xB0 | channel), static_cast<uint8_t>(m.controller),
+                static_cast<uint8_t>(std::clamp(value, 0, 127)));
+    m.last_sent = -1;
+}
+
+bool ControllerModulation::apply(const Event& e, uint32_t clock, SmfTrack& out, uint8_t channel,
+                                 uint32_t ticks_per_clock) {
+    int index = static_cast<int>(e.number("arcc")) - 1;
+    if (index < 0 || index >= 4) return false;
+    advance(clock, out, channel, ticks_per_clock);
+    Modulator& m = modulators_[index];
+    bool was_active = m.active();
+    bool exact = true;
+    const Operand* values = e.operand("values");
+    auto firstValue = [&]() -> std::optional<int64_t> {
+        if (!values) return std::nullopt;
+        for (const auto& v : values->elements) {
+            if (v) return *v;
+        }
+        return std::nullopt;
+    };
+    switch (e.code) {
+    case 0xB3: {  // switch
+        int64_t s = e.number("switch");
+        m.switched_on = s != 0;
+        exact = s == 0 || s == 2;
+        if (m.switched_on && !was_active) m.wave_start = clock;
+        break;
+    }
+    case 0xB4: exact = e.number("mode") == 255; break;  // only the normal mode is modelled
+    case 0xB5: m.sync = e.number("sync") != 0; break;
+    case 0xC9: m.waveform = static_cast<int>(e.number("waveform")); break;
+    case 0xE5: {  // level: one depth, or one per note
+        m.level_mode = static_cast<int>(e.number("mode"));
+        m.depths.clear();
+        if (values) {
+            for (const auto& v : values->elements) {
+                if (v) m.depths.push_back(static_cast<int>(*v));
+            }
+        }
+        m.next_depth = 0;
+        m.depth = m.depths.empty() ? 0 : m.depths[0];
+        if (m.depths.size() > 1) m.next_depth = 1 % m.depths.size();
+        if (!was_active && m.active()) m.wave_start = clock;
+        break;
+    }
+    case 0xE6:
+        if (auto v = firstValue()) m.period = static_cast<uint32_t>(std::max<int64_t>(1, *v));
+        break;
+    case 0xE7:
+        if (auto v = firstValue()) m.delay = static_cast<uint32_t>(std::max<int64_t>(0, *v));
+        break;
+    case 0xF7:
+        if (values && values->elements.size() > 0 && values->elements[0]) m.controller = static_cast<int>(*values->elements[0] & 0x7F);
+        if (values && values->elements.size() > 1 && values->elements[1]) m.reset = static_cast<int>(*values->elements[1]);
+        if (values && values->elements.size() > 2 && values->elements[2]) m.origin = static_cast<int>(*values->elements[2]);
+        if (values && values->elements.size() > 3 && values->elements[3]) m.inverted = *values->elements[3] == 255;
+        break;
+    default: return false;
+    }
+    if (was_active && !m.active()) stop(m, clock, out, channel, ticks_per_clock);
+    next_sample_ = std::min(next_sample_, clock);
+    return exact;
+}
+
+void ControllerModulation::noteOn(uint32_t clock) {
+    for (Modulator& m : modulators_) {
+        if (m.sync) m.wave_start = clock;
+        if (m.depths.size() > 1) {
+            m.depth = m.depths[m.next_depth];
+            m.next_depth = (m.next_depth + 1) % m.depths.size();
+        }
+    }
+}
+
+void ControllerModulation::advance(uint32_t clock, SmfTrack& out, uint8_t channel, uint32_t ticks_per_clock) {
+    if (!running()) {
+        next_sample_ = clock;
+        return;
+    }
+    for (uint32_t at = next_sample_; at < clock; at += sample_clocks_) {
+        for (Modulator& m : modulators_) {
+            if (!m.active()) continue;
+            int value = m.valueAt(at, user_waves_);
+            if (value == m.last_sent) continue;
+            out.message(at * ticks_per_clock, static_cast<uint8_t>(0xB0 | channel), static_cast<uint8_t>(m.controller),
+                        static_cast<uint8_t>(value));
+            m.last_sent = value;
+        }
+        next_sample_ = at + sample_clocks_;
+    }
+}
+
+}  // namespace vld
