@@ -226,11 +226,12 @@ void putChordOnTrack(Pos& p, TrackCompile& tc, int t, char closing) {
             info.c.push_back(TieNode{stepOffset, g.gateBeforeTie, static_cast<uint8_t>(note.number), 0, 1});
         }
         // The delay spreads the notes; the last one takes what is left of
-        // the step (never less than nothing).
-        int step = last ? std::max(0, remaining) : delay;
+        // the step. A spread wider than the step stops at its end, so that
+        // the track stays in time with the clocks it counts.
+        int step = last ? std::max(0, remaining) : std::min(delay, std::max(0, remaining));
         writeNoteEvent(p, tc, t, note.number, step, gate, mode, last ? kTupletNote : kTupletChordNote, velocity);
         if (!last) {
-            remaining -= delay;
+            remaining -= step;
             if (gate != kChordHoldGate && gate != kTieGate) gate = std::max(0, gate - delay);
         }
     }

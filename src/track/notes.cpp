@@ -235,6 +235,7 @@ Pos noteCommand(TrackCompile& tc, Pos letter) {
             int piece = info.echo_length;
             while ((count > 1 || (count == 0 && note.step > piece)) && piece > 0) {
                 writeNoteEvent(p, tc, t, number, piece, piece, mode, 0, velocity);
+                addClocks(info, piece);  // the track's length counts every piece it plays
                 note.step = std::max(0, note.step - piece);
                 note.gate = note.gate > piece ? note.gate - piece : 0;
                 velocity += info.echo_velocity_step;

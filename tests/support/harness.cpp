@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "dump/vld_dump.h"
+#include "export/player.h"
 
 namespace fs = std::filesystem;
 
@@ -52,6 +53,73 @@ bool mayHoldRawBytes(const TempDir& dir, std::string_view stdinBytes, std::strin
     return false;
 }
 
+// Whether the track streams play straight through: no jump, loop, wait,
+// replay or end code before the last event. Then the played length is the
+// longest track's length that the header keeps.
+bool playsStraightThrough(const vld::Dump& dump) {
+    for (const vld::Stream& stream : dump.streams) {
+        if (stream.order == 0) continue;
+        for (size_t i = 0; i < stream.events.size(); ++i) {
+            const vld::Event& e = stream.events[i];
+            bool last = i + 1 == stream.events.size();
+            switch (e.code) {
+            case 0xC5:
+                if (e.number("kind") <= 1) return false;  // D.C., do
+                break;
+            case 0xD3:
+            case 0xD4:
+            case 0xFC:
+            case 0xF5:
+            case 0xBD:
+            case 0xFB: return false;
+            case 0xBE:
+                if (e.name == "synchronize") return false;
+                break;
+            case 0xFF:
+                if (!last) return false;
+                break;
+            default: break;
+            }
+        }
+    }
+    return true;
+}
+
+// Whether a source of the run holds a tuplet: a repeat inside one plays some
+// of the tuplet's notes twice, while the track counts the tuplet's length.
+bool mayHoldTuplets(const TempDir& dir, std::string_view stdinBytes) {
+    if (stdinBytes.find('{') != std::string_view::npos) return true;
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path(), ignored)) {
+        if (!entry.is_regular_file(ignored) || entry.path().extension() == ".VLD") continue;
+        Bytes bytes = readWhole(entry.path().string());
+        if (std::find(bytes.begin(), bytes.end(), '{') != bytes.end()) return true;
+    }
+    return false;
+}
+
+// Every file the compiler writes plays: the export never refuses it, and a
+// piece that plays straight through ends at the header's longest track.
+// Left out of that second check: steps above 32767 clocks, which the file
+// cannot tell from shorter ones, and tuplets (see mayHoldTuplets).
+void expectPlayable(const RunResult& run, const vld::Dump& dump, const TempDir& dir, std::string_view stdinBytes,
+                    std::string_view vldName) {
+    vld::ExportOptions options;
+    options.event_budget = 5'000'000;  // a test's pieces are short; a runaway repeat ends soon
+    vld::ExportResult result = vld::exportVld(run.vldBytes, options);
+    if (result.outcome == vld::ExportResult::Outcome::malformed) {
+        ADD_FAILURE() << "vld2mid refuses the compiled file " << vldName << " of " << dir.path() << ": "
+                      << result.message;
+        return;
+    }
+    if (result.outcome == vld::ExportResult::Outcome::written && playsStraightThrough(dump) &&
+        dump.header.longest_clocks <= 32767 && result.end_clock != dump.header.longest_clocks &&
+        !mayHoldTuplets(dir, stdinBytes)) {
+        ADD_FAILURE() << "the export of " << vldName << " of " << dir.path() << " ends at clock " << result.end_clock
+                      << ", the header's longest track at " << dump.header.longest_clocks;
+    }
+}
+
 // Every file the compiler writes must read back, stream by stream, to its
 // end: the listing and the player depend on it. Checked on every successful
 // run of the tests.
@@ -69,6 +137,7 @@ void expectReadableByDumper(const RunResult& run, const TempDir& dir, std::strin
                           << dir.path() << " only more loosely than the compiler writes";
         }
     }
+    if (dump.ok()) expectPlayable(run, dump, dir, stdinBytes, vldName);
 }
 
 }  // namespace

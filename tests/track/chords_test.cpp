@@ -27,10 +27,11 @@ TEST(Chords, SpreadStepAndGateOverTheNotes) {
         {"'c,,100 e,,+5 g,,-2'", "3C 00 30 64 40 00 30 C5 43 30 30 BE FF FF FF FF"},
         // Octave changes inside a chord end with it.
         {"'<c >c' c", "48 00 30 80 3C 30 30 80 3C 30 30 80 FF FF FF FF"},
-        // A chord too wide for its step: the last note gets what is left
-        // (nothing), its gate at least 1.
-        {"'ceg',25", "3C 19 30 80 40 19 17 80 43 00 01 80 FF FF FF FF"},
-        {"'ceg',30", "3C 1E 30 80 40 1E 12 80 43 00 01 80 FF FF FF FF"},
+        // A chord too wide for its step: the spread stops at the step's end,
+        // so the track keeps the time it counts; the last note gets what is
+        // left (nothing), its gate at least 1.
+        {"'ceg',25", "3C 19 30 80 40 17 17 80 43 00 01 80 FF FF FF FF"},
+        {"'ceg',30", "3C 1E 30 80 40 12 12 80 43 00 01 80 FF FF FF FF"},
         {"'c4,*30 e g',20", "3C 14 1E 80 40 14 0A 80 43 08 01 80 FF FF FF FF"},
     });
 }
