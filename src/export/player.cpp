@@ -534,6 +534,13 @@ bool Player::jumpTo(TrackPlayer& t, uint32_t at, std::optional<uint32_t> target,
                     const char* what) {
     StreamData& s = streams_[t.stream];
     if (!target) {
+        const Operand* link = event_.operand("link");
+        if (link && link->value == 0) {
+            // A D.S. without a segno, a to-coda without a coda: the compiler
+            // leaves the link empty, and the music goes on.
+            count(Outcome::skipped, std::string(what) + " that leads nowhere", t);
+            return false;
+        }
         malformed(s, at, std::string("the ") + what + " leads outside the stream");
         return false;
     }

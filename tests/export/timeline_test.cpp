@@ -64,6 +64,9 @@ TEST(Timeline, CapoSegnoCodaAndFine) {
     expectTimelines({
         {"o4 l4 c [fine] d [d.c.] e", "0-48 60, 48-96 62, 96-144 60"},
         {"o4 l4 c [segno] d [tocoda] e [d.s.] [coda] f", "0-48 60, 48-96 62, 96-144 64, 144-192 62, 192-240 65"},
+        // A to-coda without a coda leads nowhere: the repeat after the D.S. plays to the end.
+        {"o4 l4 [segno] c [tocoda] d [d.s.]", "0-48 60, 48-96 62, 96-144 60, 144-192 62"},
+        {"o4 l4 c [d.c.] d [d.c.] e", "0-48 60, 48-96 60, 96-144 62, 144-192 64"},
     });
 }
 
