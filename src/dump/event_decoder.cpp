@@ -76,19 +76,19 @@ struct TokenState {
 enum class Texts : bool { left_out, made };
 
 Operand numberOperand(std::string_view label, long long value, Texts texts) {
-    if (texts == Texts::left_out) return {std::string(label), OperandType::number, value, {}, {}, {}, {}, {}};
-    return {std::string(label), OperandType::number, value, {}, {}, {}, number(value), number(value)};
+    if (texts == Texts::left_out) return {label, OperandType::number, value, {}, {}, {}, {}, {}};
+    return {label, OperandType::number, value, {}, {}, {}, number(value), number(value)};
 }
 
 Operand noteOperand(std::string_view label, unsigned note, Texts texts) {
-    if (texts == Texts::left_out) return {std::string(label), OperandType::note, note, {}, {}, {}, {}, {}};
+    if (texts == Texts::left_out) return {label, OperandType::note, note, {}, {}, {}, {}, {}};
     std::string name = noteName(note);
-    return {std::string(label), OperandType::note, note, {}, {}, {}, name,
+    return {label, OperandType::note, note, {}, {}, {}, name,
             "{\"number\":" + number(note) + ",\"name\":" + jsonString(name) + "}"};
 }
 
 Operand velocityOperand(std::string_view label, unsigned v, Texts texts) {
-    Operand op{std::string(label), OperandType::velocity, v, {}, {}, {}, "", ""};
+    Operand op{label, OperandType::velocity, v, {}, {}, {}, "", ""};
     if (texts == Texts::left_out) return op;
     if (v == 0x80) {
         op.text = "none";
@@ -106,24 +106,24 @@ Operand velocityOperand(std::string_view label, unsigned v, Texts texts) {
 
 Operand textOperand(std::string_view label, const unsigned char* bytes, size_t count, Texts texts) {
     if (texts == Texts::left_out) {
-        return {std::string(label), OperandType::text, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count), {}, {}};
+        return {label, OperandType::text, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count), {}, {}};
     }
-    return {std::string(label), OperandType::text, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count),
+    return {label, OperandType::text, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count),
             quotedText(bytes, count), jsonString(bytes, count)};
 }
 
 Operand hexOperand(std::string_view label, const unsigned char* bytes, size_t count, Texts texts) {
     if (texts == Texts::left_out) {
-        return {std::string(label), OperandType::bytes, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count), {}, {}};
+        return {label, OperandType::bytes, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count), {}, {}};
     }
     std::string hex = hexBytes(bytes, count);
-    return {std::string(label), OperandType::bytes, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count),
+    return {label, OperandType::bytes, 0, {}, {}, std::vector<uint8_t>(bytes, bytes + count),
             hex.empty() ? "none" : hex, "\"" + hex + "\""};
 }
 
 Operand pairOperand(std::string_view label, OperandType type, int64_t first, int64_t second, std::string text,
                     std::string json) {
-    return {std::string(label), type, 0, {}, {first, second}, {}, std::move(text), std::move(json)};
+    return {label, type, 0, {}, {first, second}, {}, std::move(text), std::move(json)};
 }
 
 std::vector<std::string_view> splitNames(std::string_view names) {
@@ -162,6 +162,22 @@ public:
 private:
     Readings rows_[2][256];
 };
+
+// Every row's operand layout, read once into tokens.
+const std::vector<LayoutToken>& layoutTokens(const EventRow& row) {
+    static const auto tokens = [] {
+        std::vector<std::vector<LayoutToken>> all;
+        for (const EventRow& r : kEventTable) {
+            std::vector<LayoutToken> list;
+            std::string_view layout = r.layout;
+            LayoutToken t;
+            while (nextLayoutToken(layout, t)) list.push_back(t);
+            all.push_back(std::move(list));
+        }
+        return all;
+    }();
+    return tokens[static_cast<size_t>(&row - kEventTable)];
+}
 
 const RowIndex& rowIndex() {
     static const RowIndex index;
@@ -333,7 +349,7 @@ Operand EventReader::jump(const LayoutToken& t, uint32_t operand_start, uint32_t
     case Kind::backend: target = operand_start + 4 - v; break;
     default: target = operand_start + 2 - v; break;  // backstart2
     }
-    Operand op{std::string(t.label), OperandType::link, v, {}, {}, {}, "", ""};
+    Operand op{t.label, OperandType::link, v, {}, {}, {}, "", ""};
     bool inside = target >= 0 && target < in_.length;
     bool linked = v != 0 || (t.kind != Kind::fwdend && t.kind != Kind::fwdstart);
     if (inside && linked) op.target = static_cast<uint32_t>(target);
@@ -362,7 +378,7 @@ bool EventReader::group(const LayoutToken& t, Cursor& c, Event& event) {
     }
     std::vector<std::string_view> names;
     if (texts_ == Texts::made) names = splitNames(t.names);
-    Operand values{std::string(t.label), OperandType::group, 0, {}, {}, {}, "", ""};
+    Operand values{t.label, OperandType::group, 0, {}, {}, {}, "", ""};
     std::string text, json;
     auto add = [&](const std::string& name, const std::string& textValue, const std::string& jsonValue) {
         if (texts_ == Texts::left_out) return;
@@ -420,7 +436,7 @@ bool EventReader::group(const LayoutToken& t, Cursor& c, Event& event) {
 }
 
 bool EventReader::token(const LayoutToken& t, Cursor& c, TokenState& state, Event& event) {
-    const std::string label(t.label);
+    const std::string_view label = t.label;
     std::vector<Operand>& ops = event.operands;
     const unsigned char* s = c.bytes;
     uint32_t start = c.pos;
@@ -702,11 +718,9 @@ bool EventReader::decode(uint32_t p, const EventRow& row, Event& event) {
     if (texts_ == Texts::made) event.name = std::string(row.name);
     Cursor c{in_.bytes, p + 1, in_.length};
     TokenState state;
-    std::string_view layout = row.layout;
-    LayoutToken t;
     uint32_t frame_end = 0;
     bool framed = false;
-    while (nextLayoutToken(layout, t)) {
+    for (const LayoutToken& t : layoutTokens(row)) {
         if (!token(t, c, state, event)) return false;
         if (t.kind == Kind::frame8 || t.kind == Kind::frame32) {
             framed = true;

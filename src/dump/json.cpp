@@ -22,7 +22,7 @@ std::string jsonTrack(const TrackEntry& t) {
 
 std::string jsonEvent(const Event& e) {
     std::string operands;
-    for (const Operand& op : e.operands) operands += (operands.empty() ? "" : ",") + jsonString(op.label) + ":" + op.json;
+    for (const Operand& op : e.operands) operands += (operands.empty() ? "" : ",") + jsonString(std::string(op.label)) + ":" + op.json;
     return "{" + field("offset", std::to_string(e.offset)) + field("size", std::to_string(e.size)) +
            field("code", std::to_string(e.code)) + field("name", jsonString(e.name)) +
            field("known", e.known ? "true" : "false") +

@@ -43,7 +43,7 @@ constexpr int64_t kGateHold = 0xFFFF;  // the note is held into the chord that f
 
 // One decoded operand: its typed value and the two forms a listing shows.
 struct Operand {
-    std::string label;
+    std::string_view label;  // from the event table, which lives as long as the program
     OperandType type = OperandType::number;
     int64_t value = 0;
     std::optional<uint32_t> target;                 // links that lead inside the stream

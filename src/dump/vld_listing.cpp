@@ -63,7 +63,7 @@ void stream(std::string& out, const Stream& s) {
     for (const Event& e : s.events) {
         std::string line = "  " + offset4(e.offset) + "  " + padded(e.has_clock ? e.position : "-", 10) +
                            padded(e.name, 20);
-        for (const Operand& op : e.operands) line += op.label + "=" + op.text + " ";
+        for (const Operand& op : e.operands) line += std::string(op.label) + "=" + op.text + " ";
         while (!line.empty() && line.back() == ' ') line.pop_back();
         out += line + "\n";
     }

@@ -42,7 +42,7 @@ int ControllerModulation::Modulator::valueAt(uint32_t clock, const UserWaves* us
     double x = double(since % p) / p;
     double w = waveValue(waveform, x, since / p, user_waves);
     if (inverted) w = -w;
-    return std::clamp(static_cast<int>(std::lround(origin + depth * w)), 0, 127);
+    return std::clamp(static_cast<int>(std::floor(origin + depth * w + 0.5)), 0, 127);
 }
 
 bool ControllerModulation::running() const {

@@ -22,6 +22,7 @@ struct ExportOptions {
     uint64_t event_budget = 50'000'000;  // the most events played, all tracks together
     uint32_t glide_step = 4;          // clocks between pitch-wheel steps of a glide
     bool details = false;             // keep every skipped or approximated event for a listing
+    bool keep_notes = true;           // keep every note for the timeline (a listing, a comparison)
 };
 
 }  // namespace vld

@@ -21,7 +21,6 @@ namespace vld {
 
 namespace {
 
-constexpr uint32_t kOpen = UINT32_MAX;  // the end of a tied note not yet known
 constexpr int kMinTempo = 4;             // the slowest a set_tempo meta can hold
 
 using Outcome = ExportSummary::Outcome;
@@ -133,7 +132,7 @@ private:
     void endOpenNotes(TrackPlayer& t, uint32_t clock, bool holds_too, int except_pitch, bool legato);
     void playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned velocity_byte, Glide* glide);
     void zeroLengthNote(TrackPlayer& t, int written_pitch, unsigned velocity_byte);
-    size_t startNote(TrackPlayer& t, int pitch, int velocity, uint32_t end);
+    uint32_t startNote(TrackPlayer& t, int pitch, int velocity, uint32_t end);
     int velocityOf(TrackPlayer& t, unsigned byte);
     ChannelState& channel(const Route& r);
     void control(TrackPlayer& t, uint8_t controller, int value);
@@ -399,10 +398,8 @@ void Player::endOpenNotes(TrackPlayer& t, uint32_t clock, bool holds_too, int ex
             t.open_pitches[kept++] = pitch;
             continue;
         }
-        SmfNote& n = t.out->noteAt(o.index);
-        if (n.end == kOpen) {
-            n.end = std::max(tick(clock), n.start + 1);
-            if (legato) n.flags |= SmfNote::kLegato;
+        if (t.out->sounding(o.index) && t.out->noteEnd(o.index) == kOpenEnd) {
+            t.out->setNoteEnd(o.index, tick(clock), legato);
         }
         o.active = false;
     }
@@ -418,13 +415,12 @@ void Player::playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned
         count(Outcome::skipped, "note out of range", t);
         return;
     }
-    uint32_t end = tied ? kOpen : tick(t.clock + std::max<uint32_t>(gate, 1));
+    uint32_t end = tied ? kOpenEnd : tick(t.clock + std::max<uint32_t>(gate, 1));
     OpenNote& o = t.open[pitch];
     if (o.active) {
-        SmfNote& n = t.out->noteAt(o.index);
-        if (n.end == kOpen && !(n.flags & SmfNote::kDropped)) {
+        if (t.out->sounding(o.index) && t.out->noteEnd(o.index) == kOpenEnd) {
             // The tie goes on: no new note-on, the note lasts to this event's end.
-            n.end = end;
+            t.out->setNoteEnd(o.index, end);
             o.active = tied;
             o.hold = gate == kGateHold;
             o.last_clock = t.clock;
@@ -454,7 +450,7 @@ void Player::playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned
                    result_.ticks_per_clock, options_.glide_step);
         if (glide->clamped) count(Outcome::approximated, "glide wider than 24 semitones", t);
     }
-    size_t index = startNote(t, pitch, velocity, end);
+    uint32_t index = startNote(t, pitch, velocity, end);
     t.modulation.noteOn(t.clock);
     if (tied) {
         o = {true, gate == kGateHold, static_cast<uint32_t>(index), t.clock};
@@ -467,32 +463,28 @@ void Player::playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned
 // pitch still sounding on the channel, from any track, ends here: a synth
 // would end both at the first note-off. One that would so last no time at
 // all is left out, merged into this one.
-size_t Player::startNote(TrackPlayer& t, int pitch, int velocity, uint32_t end) {
+uint32_t Player::startNote(TrackPlayer& t, int pitch, int velocity, uint32_t end) {
     uint32_t start = tick(t.clock);
     SoundingNote& sounding = channel(t.route).sounding[pitch];
     if (sounding.track >= 0) {
         TrackPlayer& owner = tracks_[sounding.track];
-        SmfNote& earlier = owner.out->noteAt(sounding.index);
-        if (!(earlier.flags & SmfNote::kDropped) && earlier.end > start) {
-            if (earlier.start == start) earlier.flags |= SmfNote::kDropped;
-            else earlier.end = start;
-            OpenNote& theirs = owner.open[earlier.pitch];
-            if (theirs.active && theirs.index == sounding.index) {
-                theirs.active = false;
-                auto it = std::find(owner.open_pitches.begin(), owner.open_pitches.end(), earlier.pitch);
+        SmfTrack& theirs = *owner.out;
+        uint32_t id = sounding.index;
+        if (theirs.sounding(id) && theirs.noteEnd(id) > start) {
+            if (theirs.noteStart(id) == start) theirs.dropNote(id);
+            else theirs.setNoteEnd(id, start);
+            OpenNote& open = owner.open[pitch];
+            if (open.active && open.index == id) {
+                open.active = false;
+                auto it = std::find(owner.open_pitches.begin(), owner.open_pitches.end(), pitch);
                 if (it != owner.open_pitches.end()) owner.open_pitches.erase(it);
             }
         }
     }
-    SmfNote note;
-    note.start = start;
-    note.end = end;
-    note.channel = t.route.channel;
-    note.pitch = static_cast<uint8_t>(pitch);
-    note.velocity = static_cast<uint8_t>(std::clamp(velocity, 1, 127));
-    size_t index = t.out->note(note);
-    sounding = {t.order - 1, static_cast<uint32_t>(index)};
-    return index;
+    uint32_t id = t.out->noteOn(start, t.route.channel, static_cast<uint8_t>(pitch),
+                                static_cast<uint8_t>(std::clamp(velocity, 1, 127)), end);
+    sounding = {t.order - 1, id};
+    return id;
 }
 
 void Player::zeroLengthNote(TrackPlayer& t, int written_pitch, unsigned velocity_byte) {
@@ -515,13 +507,7 @@ void Player::endTrack(TrackPlayer& t, uint32_t clock) {
     endOpenNotes(t, clock, true, -1, false);
     // Notes that would sound past a cut end there.
     uint32_t at = tick(clock);
-    if (t.looping || end_fixed_) {
-        for (size_t i = 0; i < t.out->notes().size(); ++i) {
-            SmfNote& n = t.out->noteAt(i);
-            if (n.start >= at) n.flags |= SmfNote::kDropped;
-            else if (n.end > at) n.end = at;
-        }
-    }
+    if (t.looping || end_fixed_) t.out->cutNotesAt(at);
     t.clock = clock;
     t.state = TrackPlayer::State::ended;
     t.out->endAt(at);
@@ -1017,7 +1003,8 @@ void Player::fixEnd() {
 }
 
 void Player::run() {
-    result_.tracks.resize(1 + frame_.tracks.size());
+    result_.tracks.emplace_back(false);  // the conductor takes its events in any order
+    for (size_t i = 0; i < frame_.tracks.size(); ++i) result_.tracks.emplace_back(true, options_.keep_notes);
     const HeaderInfo& h = frame_.header;
     setTempo(0, h.tempo);
     playCommon();
@@ -1139,13 +1126,8 @@ void Player::finish() {
     SmfTrack& conductor = result_.tracks[0];
     for (const auto& [clock, tempo] : tempo_map_) conductor.tempo(tick(clock), 60'000'000u / tempo);
     conductor.endAt(tick(end));
-    for (TrackPlayer& t : tracks_) {
-        // A note still open (a tie the stream never closed) ends with its track.
-        for (size_t i = 0; i < t.out->notes().size(); ++i) {
-            SmfNote& n = t.out->noteAt(i);
-            if (n.end == kOpen) n.end = std::max(tick(t.clock), n.start + 1);
-        }
-    }
+    // A note still open (a tie the stream never closed) ends with its track.
+    for (SmfTrack& track : result_.tracks) track.finish();
 }
 
 }  // namespace
@@ -1163,7 +1145,6 @@ std::vector<TimelineNote> noteTimeline(const ExportResult& result) {
     std::vector<TimelineNote> out;
     for (size_t i = 1; i < result.tracks.size(); ++i) {
         for (const SmfNote& n : result.tracks[i].notes()) {
-            if (n.flags & SmfNote::kDropped) continue;
             out.push_back({static_cast<int>(i), n.start / result.ticks_per_clock, n.end / result.ticks_per_clock,
                            i - 1 < result.track_ports.size() ? result.track_ports[i - 1] : uint8_t{0}, n.channel,
                            n.pitch, n.velocity});

@@ -1,8 +1,6 @@
 #include "export/smf_writer.h"
 
 #include <algorithm>
-#include <functional>
-#include <queue>
 
 namespace vld {
 
@@ -13,10 +11,17 @@ void putBE(std::vector<uint8_t>& out, uint32_t value, int bytes) {
 }
 
 // The order of kinds at one tick.
-enum Rank : uint32_t { kMetaRank = 0, kNoteOffRank = 1, kControlRank = 2, kWheelRank = 3, kNoteOnRank = 4 };
+enum Rank : uint8_t {
+    kMetaRank = 0,
+    kNoteOffRank = 1,
+    kControlRank = 2,
+    kWheelRank = 3,
+    kNoteOnRank = 4,
+    kLegatoOffRank = 5,  // a slur's note-off, after the note it slurs into
+};
 
-uint32_t rankOf(uint8_t status, std::span<const uint8_t> bytes) {
-    switch (status & 0xF0) {
+uint8_t rankOf(std::span<const uint8_t> bytes) {
+    switch (bytes[0] & 0xF0) {
     case 0x80: return kNoteOffRank;
     case 0x90: return bytes.size() > 2 && bytes[2] == 0 ? kNoteOffRank : kNoteOnRank;
     case 0xE0: return kWheelRank;
@@ -24,32 +29,6 @@ uint32_t rankOf(uint8_t status, std::span<const uint8_t> bytes) {
     default: return kControlRank;
     }
 }
-
-// Writes events with delta times, leaving out a channel message's status
-// byte when it repeats the one before (running status).
-class ChunkBody {
-public:
-    void event(uint32_t tick, std::span<const uint8_t> bytes) {
-        putVariableLength(out_, tick - now_);
-        now_ = tick;
-        uint8_t status = bytes[0];
-        if (status >= 0xF0) {
-            running_ = 0;  // meta events and exclusives end the running status
-        } else if (status == running_) {
-            bytes = bytes.subspan(1);
-        } else {
-            running_ = status;
-        }
-        out_.insert(out_.end(), bytes.begin(), bytes.end());
-    }
-    uint32_t now() const { return now_; }
-    std::vector<uint8_t>& bytes() { return out_; }
-
-private:
-    std::vector<uint8_t> out_;
-    uint32_t now_ = 0;
-    uint8_t running_ = 0;
-};
 
 }  // namespace
 
@@ -65,27 +44,146 @@ void putVariableLength(std::vector<uint8_t>& out, uint32_t value) {
     out.push_back(groups[0]);
 }
 
-void SmfTrack::add(uint32_t tick, std::span<const uint8_t> bytes) {
-    events_.push_back({tick, static_cast<uint32_t>(bytes_.size()), static_cast<uint32_t>(bytes.size()),
-                       rankOf(bytes[0], bytes)});
-    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+void SmfTrack::write(uint32_t tick, std::span<const uint8_t> bytes) {
+    tick = std::max(tick, now_);
+    putVariableLength(body_, tick - now_);
+    now_ = tick;
+    uint8_t status = bytes[0];
+    if (status >= 0xF0) {
+        running_ = 0;  // meta events and exclusives end the running status
+    } else if (status == running_) {
+        bytes = bytes.subspan(1);
+    } else {
+        running_ = status;
+    }
+    body_.insert(body_.end(), bytes.begin(), bytes.end());
+}
+
+void SmfTrack::writeNoteOff(const Sounding& note, uint32_t tick) {
+    const uint8_t bytes[] = {static_cast<uint8_t>(0x80 | note.channel), note.pitch, 0};
+    write(tick, bytes);
+    if (keep_notes_) notes_.push_back({note.start, tick, note.channel, note.pitch, note.velocity});
+}
+
+const SmfTrack::Sounding* SmfTrack::find(uint32_t id) const {
+    for (const Sounding& s : sounding_) {
+        if (s.id == id) return &s;
+    }
+    return nullptr;
+}
+
+SmfTrack::Sounding* SmfTrack::find(uint32_t id) {
+    return const_cast<Sounding*>(static_cast<const SmfTrack*>(this)->find(id));
+}
+
+void SmfTrack::present(uint32_t tick) {
+    if (!ordered_ || tick <= present_) return;
+    flushBucket();
+    present_ = tick;
+}
+
+// Writes the events of the present tick and everything due up to it: later
+// events and note-offs, in order of tick and kind.
+void SmfTrack::flushBucket() {
+    // The common case: one event at the present tick, nothing else due.
+    if (bucket_.size() == 1 && (later_.empty() || later_.top().tick > present_) && bucket_[0].size != 0 &&
+        bucket_[0].note == UINT32_MAX) {
+        bool offDue = false;
+        for (const Sounding& s : sounding_) offDue = offDue || (s.end != kOpenEnd && s.end <= present_);
+        if (!offDue) {
+            write(present_, {bucket_[0].bytes, bucket_[0].size});
+            bucket_.clear();
+            return;
+        }
+    }
+    due_.clear();
+    while (!later_.empty() && later_.top().tick <= present_) {
+        due_.push_back(later_.top());
+        later_.pop();
+    }
+    due_.insert(due_.end(), bucket_.begin(), bucket_.end());
+    bucket_.clear();
+    // Note-offs that are due; a note-off stands for its note, found by `order`.
+    for (size_t i = 0; i < sounding_.size(); ++i) {
+        const Sounding& s = sounding_[i];
+        if (s.end == kOpenEnd || s.end > present_) continue;
+        Pending off;
+        off.tick = std::max(s.end, s.start + 1);
+        off.rank = s.legato ? kLegatoOffRank : kNoteOffRank;
+        off.order = 0;
+        off.note = static_cast<uint32_t>(i);
+        off.size = 0xFF;  // marks a note-off
+        due_.push_back(off);
+    }
+    // A few events at a time, mostly in order already: an insertion sort,
+    // which keeps events of one tick and kind in the order they came.
+    for (size_t i = 1; i < due_.size(); ++i) {
+        Pending p = due_[i];
+        size_t j = i;
+        for (; j > 0 && (due_[j - 1].tick > p.tick || (due_[j - 1].tick == p.tick && due_[j - 1].rank > p.rank)); --j) {
+            due_[j] = due_[j - 1];
+        }
+        due_[j] = p;
+    }
+    bool ended = false;
+    for (const Pending& p : due_) {
+        if (p.size == 0xFF) {
+            writeNoteOff(sounding_[p.note], p.tick);
+            sounding_[p.note].id = UINT32_MAX;  // written; removed below
+            ended = true;
+        } else if (p.size == 0) {
+            write(p.tick, {long_.data() + p.long_offset, p.long_size});
+        } else if (p.note == UINT32_MAX || find(p.note)) {
+            write(p.tick, {p.bytes, p.size});  // a dropped note's note-on is left out
+        }
+    }
+    if (ended) std::erase_if(sounding_, [](const Sounding& s) { return s.id == UINT32_MAX; });
+    if (later_.empty() && bucket_.empty()) long_.clear();
+}
+
+void SmfTrack::add(uint32_t tick, std::span<const uint8_t> bytes, bool later, uint32_t note) {
+    Pending p;
+    p.tick = tick;
+    p.order = order_++;
+    p.rank = rankOf(bytes);
+    p.note = note;
+    if (bytes.size() <= 3) {
+        p.size = static_cast<uint8_t>(bytes.size());
+        std::copy(bytes.begin(), bytes.end(), p.bytes);
+    } else {
+        p.long_offset = static_cast<uint32_t>(long_.size());
+        p.long_size = static_cast<uint32_t>(bytes.size());
+        long_.insert(long_.end(), bytes.begin(), bytes.end());
+    }
+    if (!ordered_ || later) {
+        later_.push(p);
+        return;
+    }
+    present(tick);
+    p.tick = present_;  // never before the present
+    bucket_.push_back(p);
 }
 
 void SmfTrack::message(uint32_t tick, uint8_t status, uint8_t data1) {
     const uint8_t bytes[] = {status, static_cast<uint8_t>(data1 & 0x7F)};
-    add(tick, bytes);
+    add(tick, bytes, false, UINT32_MAX);
 }
 
 void SmfTrack::message(uint32_t tick, uint8_t status, uint8_t data1, uint8_t data2) {
     const uint8_t bytes[] = {status, static_cast<uint8_t>(data1 & 0x7F), static_cast<uint8_t>(data2 & 0x7F)};
-    add(tick, bytes);
+    add(tick, bytes, false, UINT32_MAX);
+}
+
+void SmfTrack::later(uint32_t tick, uint8_t status, uint8_t data1, uint8_t data2) {
+    const uint8_t bytes[] = {status, static_cast<uint8_t>(data1 & 0x7F), static_cast<uint8_t>(data2 & 0x7F)};
+    add(std::max(tick, present_), bytes, true, UINT32_MAX);
 }
 
 void SmfTrack::meta(uint32_t tick, uint8_t type, std::span<const uint8_t> data) {
     std::vector<uint8_t> bytes{0xFF, type};
     putVariableLength(bytes, static_cast<uint32_t>(data.size()));
     bytes.insert(bytes.end(), data.begin(), data.end());
-    add(tick, bytes);
+    add(tick, bytes, false, UINT32_MAX);
 }
 
 void SmfTrack::text(uint32_t tick, uint8_t type, std::string_view text) {
@@ -117,105 +215,135 @@ void SmfTrack::exclusive(uint32_t tick, std::span<const uint8_t> message) {
     std::vector<uint8_t> bytes{0xF0};
     putVariableLength(bytes, static_cast<uint32_t>(rest.size()));
     bytes.insert(bytes.end(), rest.begin(), rest.end());
-    add(tick, bytes);
+    add(tick, bytes, false, UINT32_MAX);
 }
 
 void SmfTrack::escape(uint32_t tick, std::span<const uint8_t> data) {
     std::vector<uint8_t> bytes{0xF7};
     putVariableLength(bytes, static_cast<uint32_t>(data.size()));
     bytes.insert(bytes.end(), data.begin(), data.end());
-    add(tick, bytes);
+    add(tick, bytes, false, UINT32_MAX);
 }
 
-size_t SmfTrack::note(const SmfNote& note) {
-    notes_.push_back(note);
-    return notes_.size() - 1;
+uint32_t SmfTrack::noteOn(uint32_t tick, uint8_t channel, uint8_t pitch, uint8_t velocity, uint32_t end) {
+    uint32_t id = next_id_++;
+    const uint8_t bytes[] = {static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(pitch & 0x7F),
+                             static_cast<uint8_t>(std::clamp<int>(velocity, 1, 127))};
+    add(tick, bytes, false, id);
+    uint32_t start = ordered_ ? present_ : tick;
+    sounding_.push_back({id, start, end, channel, pitch, velocity, false});
+    return id;
 }
 
-uint32_t SmfTrack::lastTick() const {
-    uint32_t last = end_;
-    for (const Timed& e : events_) last = std::max(last, e.tick);
-    for (const SmfNote& n : notes_) {
-        if (!(n.flags & SmfNote::kDropped)) last = std::max(last, n.end);
+uint32_t SmfTrack::noteStart(uint32_t id) const {
+    const Sounding* s = find(id);
+    return s ? s->start : 0;
+}
+
+uint32_t SmfTrack::noteEnd(uint32_t id) const {
+    const Sounding* s = find(id);
+    return s ? s->end : 0;
+}
+
+void SmfTrack::setNoteEnd(uint32_t id, uint32_t end, bool legato) {
+    if (Sounding* s = find(id)) {
+        s->end = end == kOpenEnd ? end : std::max(end, std::max(present_, s->start + 1));
+        s->legato = legato;
     }
-    return last;
+}
+
+void SmfTrack::dropNote(uint32_t id) {
+    Sounding* s = find(id);
+    if (!s) return;
+    if (s->start == present_) {
+        // Its note-on waits in the present bucket: it goes nowhere.
+        std::erase_if(sounding_, [id](const Sounding& n) { return n.id == id; });
+        return;
+    }
+    s->end = present_;
+}
+
+void SmfTrack::cutNotesAt(uint32_t tick) {
+    for (Sounding& s : sounding_) {
+        if (s.end == kOpenEnd || s.end > tick) s.end = std::max(tick, s.start + 1);
+    }
+}
+
+void SmfTrack::finish() {
+    if (finished_) return;
+    finished_ = true;
+    uint32_t last = std::max(end_, present_);
+    for (Sounding& s : sounding_) {
+        if (s.end == kOpenEnd) s.end = std::max(last, s.start + 1);
+    }
+    // Everything left, up to the last tick anything waits for.
+    uint32_t until = present_;
+    for (const Sounding& s : sounding_) until = std::max(until, s.end);
+    std::vector<Pending> rest;
+    while (!later_.empty()) {
+        rest.push_back(later_.top());
+        later_.pop();
+    }
+    for (const Pending& p : rest) until = std::max(until, p.tick);
+    for (Pending& p : rest) later_.push(p);
+    bool was_ordered = ordered_;
+    ordered_ = true;
+    present_ = until;
+    flushBucket();
+    ordered_ = was_ordered;
+    const uint8_t endOfTrack[] = {0xFF, 0x2F, 0x00};
+    write(std::max(end_, now_), endOfTrack);
+}
+
+void SmfTrack::appendChunk(std::vector<uint8_t>& out) const {
+    if (!finished_) {
+        SmfTrack copy(*this);
+        copy.finish();
+        copy.appendChunk(out);
+        return;
+    }
+    out.insert(out.end(), {'M', 'T', 'r', 'k'});
+    putBE(out, static_cast<uint32_t>(body_.size()), 4);
+    out.insert(out.end(), body_.begin(), body_.end());
 }
 
 std::vector<uint8_t> SmfTrack::chunk() const {
-    std::vector<Timed> order(events_);
-    std::stable_sort(order.begin(), order.end(),
-                     [](const Timed& a, const Timed& b) { return a.tick != b.tick ? a.tick < b.tick : a.rank < b.rank; });
-    std::vector<uint32_t> starts;  // notes by their start, in the order added
-    starts.reserve(notes_.size());
-    for (uint32_t i = 0; i < notes_.size(); ++i) {
-        if (!(notes_[i].flags & SmfNote::kDropped)) starts.push_back(i);
-    }
-    std::stable_sort(starts.begin(), starts.end(),
-                     [&](uint32_t a, uint32_t b) { return notes_[a].start < notes_[b].start; });
-    // Sounding notes by their end, the earliest on top (in the order they started).
-    using Ending = std::pair<uint64_t, uint32_t>;  // (end << 32 | order started, note)
-    std::priority_queue<Ending, std::vector<Ending>, std::greater<>> sounding;
-    uint32_t started = 0;
-
-    ChunkBody body;
-    size_t next_event = 0, next_start = 0;
-    auto noteOff = [&](const SmfNote& n, uint32_t tick) {
-        const uint8_t bytes[] = {static_cast<uint8_t>(0x80 | n.channel), n.pitch, 0};
-        body.event(tick, bytes);
-    };
-    auto eventsUpTo = [&](uint32_t tick, uint32_t rank) {
-        for (; next_event < order.size() && order[next_event].tick == tick && order[next_event].rank <= rank;
-             ++next_event) {
-            body.event(tick, {bytes_.data() + order[next_event].offset, order[next_event].size});
-        }
-    };
-    auto endsAt = [&](uint32_t tick, bool legato) {
-        std::vector<uint32_t> later;
-        while (!sounding.empty() && (sounding.top().first >> 32) == tick) {
-            uint32_t index = sounding.top().second;
-            sounding.pop();
-            if (bool(notes_[index].flags & SmfNote::kLegato) == legato) noteOff(notes_[index], tick);
-            else later.push_back(index);
-        }
-        for (uint32_t index : later) sounding.push({uint64_t{tick} << 32 | started++, index});
-    };
-    for (;;) {
-        uint64_t tick = UINT64_MAX;
-        if (next_event < order.size()) tick = order[next_event].tick;
-        if (next_start < starts.size()) tick = std::min<uint64_t>(tick, notes_[starts[next_start]].start);
-        if (!sounding.empty()) tick = std::min(tick, sounding.top().first >> 32);
-        if (tick == UINT64_MAX) break;
-        uint32_t t = static_cast<uint32_t>(tick);
-        eventsUpTo(t, kMetaRank);
-        endsAt(t, false);
-        eventsUpTo(t, kNoteOnRank);
-        for (; next_start < starts.size() && notes_[starts[next_start]].start == t; ++next_start) {
-            const SmfNote& n = notes_[starts[next_start]];
-            const uint8_t bytes[] = {static_cast<uint8_t>(0x90 | n.channel), n.pitch, n.velocity};
-            body.event(t, bytes);
-            sounding.push({uint64_t{std::max(n.end, t + 1)} << 32 | started++, starts[next_start]});
-        }
-        endsAt(t, true);
-    }
-    const uint8_t endOfTrack[] = {0xFF, 0x2F, 0x00};
-    body.event(std::max(end_, body.now()), endOfTrack);
-    std::vector<uint8_t> out{'M', 'T', 'r', 'k'};
-    putBE(out, static_cast<uint32_t>(body.bytes().size()), 4);
-    out.insert(out.end(), body.bytes().begin(), body.bytes().end());
+    std::vector<uint8_t> out;
+    appendChunk(out);
     return out;
 }
 
-std::vector<uint8_t> smfFile(uint16_t division, std::span<const SmfTrack> tracks) {
+namespace {
+
+std::vector<uint8_t> fileHead(uint16_t division, size_t tracks) {
     std::vector<uint8_t> out{'M', 'T', 'h', 'd'};
     putBE(out, 6, 4);
     putBE(out, 1, 2);  // format 1: tracks played together
-    putBE(out, static_cast<uint32_t>(tracks.size()), 2);
+    putBE(out, static_cast<uint32_t>(tracks), 2);
     putBE(out, division, 2);
-    for (const SmfTrack& track : tracks) {
-        std::vector<uint8_t> chunk = track.chunk();
-        out.insert(out.end(), chunk.begin(), chunk.end());
-    }
     return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> smfFile(uint16_t division, std::span<const SmfTrack> tracks) {
+    size_t size = 14;
+    for (const SmfTrack& track : tracks) size += track.chunkSize();
+    std::vector<uint8_t> out = fileHead(division, tracks.size());
+    out.reserve(size);
+    for (const SmfTrack& track : tracks) track.appendChunk(out);
+    return out;
+}
+
+bool writeSmfFile(uint16_t division, std::span<const SmfTrack> tracks,
+                  const std::function<bool(std::span<const uint8_t>)>& sink) {
+    if (!sink(fileHead(division, tracks.size()))) return false;
+    for (const SmfTrack& track : tracks) {
+        std::vector<uint8_t> head{'M', 'T', 'r', 'k'};
+        putBE(head, static_cast<uint32_t>(track.body().size()), 4);
+        if (!sink(head) || !sink(track.body())) return false;
+    }
+    return true;
 }
 
 }  // namespace vld

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -86,7 +87,7 @@ bool readInteger(const char* text, long low, long high, long& value) {
     return *text && !*end && errno == 0 && value >= low && value <= high;
 }
 
-bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
+bool writeAll(int fd, std::span<const uint8_t> bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -100,7 +101,12 @@ bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
 // Writes the file under a temporary name beside `name` and renames it into
 // place when complete: a failure or a signal leaves no partial file, and an
 // existing file stays as it was.
-bool writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+bool writeMidi(int fd, const vld::ExportResult& result) {
+    return vld::writeSmfFile(result.division, result.tracks,
+                             [fd](std::span<const uint8_t> piece) { return writeAll(fd, piece); });
+}
+
+bool writeFile(const std::string& name, const vld::ExportResult& result) {
     std::string temporary = name + ".XXXXXX";
     if (temporary.size() >= sizeof g_temporary) return false;
     std::memcpy(g_temporary, temporary.c_str(), temporary.size() + 1);
@@ -112,7 +118,7 @@ bool writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
     mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
-    bool ok = writeAll(fd, bytes);
+    bool ok = writeMidi(fd, result);
     if (::close(fd) != 0) ok = false;
     if (ok) ok = ::rename(g_temporary, name.c_str()) == 0;
     if (!ok) ::unlink(g_temporary);
@@ -260,6 +266,7 @@ int main(int argc, char** argv) {
     }
     if (!input) return usage("give a VLD file");
     options.details = verbose;
+    options.keep_notes = list;
 
     std::vector<uint8_t> bytes;
     if (!readFile(input, bytes)) {
@@ -277,17 +284,16 @@ int main(int argc, char** argv) {
         printTimeline(result);
         std::fflush(stdout);
     } else {
-        std::vector<uint8_t> file = result.file();
         bool written = false;
         if (output == "-") {
             std::fflush(stdout);
-            written = writeAll(STDOUT_FILENO, file);
+            written = writeMidi(STDOUT_FILENO, result);
         } else {
             struct sigaction action {};
             action.sa_handler = removeTemporaryAndDie;
             sigemptyset(&action.sa_mask);
             for (int s : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(s, &action, nullptr);
-            written = writeFile(output, file);
+            written = writeFile(output, result);
         }
         if (!written) {
             std::fprintf(stderr, "vld2mid: %s: cannot write the file (%s)\n", output.c_str(), std::strerror(errno));

@@ -46,7 +46,7 @@ inline vld::Dump dumpOf(const Bytes& file, int only = -1) {
 // "name label=text label=text", as the listing shows the operands.
 inline std::string oneLine(const vld::Event& e) {
     std::string line = e.name;
-    for (const vld::Operand& op : e.operands) line += " " + op.label + "=" + op.text;
+    for (const vld::Operand& op : e.operands) line += " " + std::string(op.label) + "=" + op.text;
     return line;
 }
 

@@ -56,23 +56,48 @@ TEST(SmfWriter, WritesAFormatOneFileWithAConductorAndATrack) {
               "00 FF 2F 00");
 }
 
-// Events come in time order; at one tick a note's end comes before the next
-// note's start, notes starting together stay in the order they were added,
-// a repeated status byte is left out, and long gaps take several delta bytes.
-TEST(SmfWriter, OrdersEventsByTimeAndKind) {
+// At one tick a note's end comes before the next note's start and a
+// program change before the note it is for; a repeated status byte is left
+// out, and long gaps take several delta bytes.
+TEST(SmfWriter, WritesEventsInTimeByKind) {
     vld::SmfTrack track;
-    track.message(200, 0x90, 62, 90);
-    track.message(0, 0x90, 60, 90);
-    track.message(200, 0x80, 60, 0);
-    track.message(200, 0x90, 64, 90);
-    EXPECT_EQ(track.lastTick(), 200u);
+    uint32_t first = track.noteOn(0, 0, 60, 90, 200);
+    track.noteOn(200, 0, 62, 90, 300);
+    track.message(200, 0xC0, 5);  // after the note-on in time order, before it in the file
+    EXPECT_TRUE(track.sounding(first));
+    track.noteOn(300, 0, 64, 90, vld::kOpenEnd);  // ends with the track
+    track.endAt(400);
     EXPECT_EQ(hexOf(track.chunk()),
-              "4D 54 72 6B 00 00 00 14 "
+              "4D 54 72 6B 00 00 00 20 "
               "00 90 3C 5A "
               "81 48 80 3C 00 "
+              "00 C0 05 "
               "00 90 3E 5A "
-              "00 40 5A "
+              "64 80 3E 00 "
+              "00 90 40 5A "
+              "64 80 40 00 "
               "00 FF 2F 00");
+}
+
+// A note's end moves until it is written: a tie continued, a note cut by
+// another of its pitch; one cut at its own start is left out.
+TEST(SmfWriter, MovesAndDropsNotesUntilTheyAreWritten) {
+    vld::SmfTrack track;
+    uint32_t tied = track.noteOn(0, 1, 60, 100, vld::kOpenEnd);
+    uint32_t merged = track.noteOn(0, 1, 64, 100, 48);
+    track.dropNote(merged);
+    track.later(24, 0xE1, 0x00, 0x50);
+    track.setNoteEnd(tied, 96);
+    track.message(48, 0xB1, 7, 100);
+    EXPECT_EQ(hexOf(track.chunk()),
+              "4D 54 72 6B 00 00 00 14 "
+              "00 91 3C 64 "
+              "18 E1 00 50 "
+              "18 B1 07 64 "
+              "30 81 3C 00 "
+              "00 FF 2F 00");
+    track.finish();
+    ASSERT_EQ(track.notes().size(), 1u);  // the note left out is not among the notes played
 }
 
 }  // namespace
