@@ -1098,11 +1098,13 @@ void Player::run() {
             }
         }
         TrackPlayer& t = *next;
+        bool was_looping = t.looping;
         do {
             uint8_t code = t.pos < streams_[t.stream].input.length ? streams_[t.stream].input.bytes[t.pos] : 0xFF;
             step(t);
             if (failed_ || code == 0xBE) break;
             if (end_fixed_ && t.clock >= end_clock_) break;
+            if (t.looping != was_looping) break;  // the end may now be known
             if (events_played_ >= options_.event_budget) break;
         } while (t.state == TrackPlayer::State::running &&
                  (t.clock < until || (t.clock == until && t.order < until_order)) && t.clock <= limit_clock_);
@@ -1122,12 +1124,19 @@ void Player::finish() {
     uint32_t end = 0;
     for (const TrackPlayer& t : tracks_) end = std::max(end, t.clock);
     result_.end_clock = end;
-    result_.seconds = secondsAt(end);
     SmfTrack& conductor = result_.tracks[0];
     for (const auto& [clock, tempo] : tempo_map_) conductor.tempo(tick(clock), 60'000'000u / tempo);
     conductor.endAt(tick(end));
     // A note still open (a tie the stream never closed) ends with its track.
-    for (SmfTrack& track : result_.tracks) track.finish();
+    uint32_t last_tick = 0;
+    for (SmfTrack& track : result_.tracks) {
+        track.finish();
+        last_tick = std::max(last_tick, track.endTick());
+    }
+    // A gate longer than its step sounds past the last step: the file lasts
+    // until the last note-off.
+    result_.sound_end_clock = std::max(end, last_tick / result_.ticks_per_clock);
+    result_.seconds = secondsAt(result_.sound_end_clock);
 }
 
 }  // namespace

@@ -30,8 +30,9 @@ struct ExportResult {
     std::vector<SmfTrack> tracks;  // the conductor, then one per track of the table
     std::vector<uint8_t> track_ports;  // per track of the table: its MIDI port at the start
     bool several_ports = false;
-    uint32_t end_clock = 0;  // where the last track ended
-    double seconds = 0;      // the piece's length through the tempo map
+    uint32_t end_clock = 0;        // where the last track ended: its last step
+    uint32_t sound_end_clock = 0;  // where the last sound ends (a long gate may sound past the end)
+    double seconds = 0;            // the file's length through the tempo map, to the last sound
     size_t notes = 0;
     ExportSummary summary;
 

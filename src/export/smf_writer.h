@@ -76,6 +76,8 @@ public:
     void endAt(uint32_t tick) { end_ = std::max(end_, tick); }
     // Writes everything still waiting; open notes end with the track.
     void finish();
+    // The tick of the end of the track, once finished.
+    uint32_t endTick() const { return now_; }
     bool empty() const { return body_.empty() && bucket_.empty() && later_.empty() && sounding_.empty(); }
     // The notes written, when kept.
     const std::vector<SmfNote>& notes() const { return notes_; }

@@ -303,9 +303,13 @@ int main(int argc, char** argv) {
 
     if (!quiet) {
         std::string to = list ? "note list" : output == "-" ? "standard output" : output;
-        std::fprintf(stderr, "vld2mid: %s -> %s: %zu tracks, %zu notes, %u clocks, %s\n", input, to.c_str(),
+        std::string sounding;
+        if (result.sound_end_clock > result.end_clock) {
+            sounding = " (sounding to " + std::to_string(result.sound_end_clock) + ")";
+        }
+        std::fprintf(stderr, "vld2mid: %s -> %s: %zu tracks, %zu notes, %u clocks%s, %s\n", input, to.c_str(),
                      result.tracks.empty() ? 0 : result.tracks.size() - 1, result.notes, result.end_clock,
-                     minutesAndSeconds(result.seconds).c_str());
+                     sounding.c_str(), minutesAndSeconds(result.seconds).c_str());
         using Outcome = vld::ExportSummary::Outcome;
         std::string skipped = result.summary.line(Outcome::skipped);
         std::string approximated = result.summary.line(Outcome::approximated);

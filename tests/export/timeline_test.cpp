@@ -89,6 +89,19 @@ TEST(Timeline, EndlessLoopsPlayTheirPassesAndEndTogether) {
               "192-240 62, t2 192-240 53 ch1, 240-288 60, t2 240-288 55 ch1");
     EXPECT_EQ(exportSource(source, twice).result.end_clock, 288u);
     EXPECT_EQ(exportSource(source, once).result.end_clock, 144u);
+    // A track that loops alone stops after its passes too.
+    Exported alone = exportSource(".ASSIGN 1 {midi1}\n(t1) o4 l4 r [do] c d [loop]\n");
+    EXPECT_EQ(timelineText(alone.result), "48-96 60, 96-144 62, 144-192 60, 192-240 62");
+    EXPECT_EQ(alone.result.notes, 4u);
+}
+
+// A gate longer than its step sounds past the track's end: the piece's
+// length in seconds runs to the last note-off.
+TEST(Timeline, LongGatesSoundPastTheEnd) {
+    Exported e = exportSource(".ASSIGN 1 {midi1}\n(t1) o4 l4 @q-10 c d e\n");
+    EXPECT_EQ(timelineText(e.result), "0-58 60, 48-106 62, 96-154 64");
+    EXPECT_EQ(e.result.end_clock, 144u);
+    EXPECT_EQ(e.result.sound_end_clock, 154u);
 }
 
 // A sub-track shares its parent's channel: when the parent strikes the E the
