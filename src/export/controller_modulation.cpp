@@ -35,26 +35,92 @@ double waveValue(int waveform, double x, uint32_t period_index, const UserWaves*
 
 }  // namespace
 
-int ControllerModulation::Modulator::valueAt(uint32_t clock, const UserWaves* user_waves) const {
-    if (clock < wave_start + delay) return origin;
+int ControllerModulation::Modulator::valueAt(uint32_t clock, const UserWaves* user_waves, bool wheel, int base) const {
+    int centre = wheel ? base : origin;
+    if (clock < wave_start + delay) return centre;
     uint32_t since = clock - wave_start - delay;
     uint32_t p = std::max<uint32_t>(period, 1);
     double x = double(since % p) / p;
     double w = waveValue(waveform, x, since / p, user_waves);
     if (inverted) w = -w;
-    return std::clamp(static_cast<int>(std::floor(origin + depth * w + 0.5)), 0, 127);
+    int value = static_cast<int>(std::floor(centre + depth * w + 0.5));
+    return wheel ? std::clamp(value, -8192, 8191) : std::clamp(value, 0, 127);
 }
 
 bool ControllerModulation::running() const {
     return std::any_of(modulators_.begin(), modulators_.end(), [](const Modulator& m) { return m.active(); });
 }
 
+void ControllerModulation::send(const Modulator& m, uint32_t clock, int value, SmfTrack& out, uint8_t channel,
+                                uint32_t ticks_per_clock) {
+    if (wheel_) {
+        int v = std::clamp(value + 8192, 0, 16383);
+        out.message(clock * ticks_per_clock, static_cast<uint8_t>(0xE0 | channel), static_cast<uint8_t>(v & 0x7F),
+                    static_cast<uint8_t>(v >> 7));
+    } else {
+        out.message(clock * ticks_per_clock, static_cast<uint8_t>(0xB0 | channel), static_cast<uint8_t>(m.controller),
+                    static_cast<uint8_t>(std::clamp(value, 0, 127)));
+    }
+}
+
 void ControllerModulation::stop(Modulator& m, uint32_t clock, SmfTrack& out, uint8_t channel, uint32_t ticks_per_clock) {
-    if (m.last_sent < 0) return;
-    int value = m.reset.value_or(m.origin);
-    out.message(clock * ticks_per_clock, static_cast<uint8_t>(0xB0 | channel), static_cast<uint8_t>(m.controller),
-                static_cast<uint8_t>(std::clamp(value, 0, 127)));
-    m.last_sent = -1;
+    if (m.last_sent == INT32_MIN) return;
+    send(m, clock, wheel_ ? wheel_base_ : m.reset.value_or(m.origin), out, channel, ticks_per_clock);
+    m.last_sent = INT32_MIN;
+}
+
+ControllerModulation ControllerModulation::pitchLfo(uint32_t sample_clocks, const UserWaves* user_waves) {
+    ControllerModulation lfo(sample_clocks, user_waves);
+    lfo.wheel_ = true;
+    for (Modulator& m : lfo.modulators_) m.switched_on = false;
+    return lfo;
+}
+
+bool ControllerModulation::applyLfo(const Event& e, uint32_t clock, SmfTrack& out, uint8_t channel,
+                                    uint32_t ticks_per_clock) {
+    advance(clock, out, channel, ticks_per_clock);
+    Modulator& m = modulators_[0];
+    bool was_active = m.active();
+    const Operand* values = e.operand("values");
+    auto firstValue = [&]() -> std::optional<int64_t> {
+        if (!values) return std::nullopt;
+        for (const auto& v : values->elements) {
+            if (v) return *v;
+        }
+        return std::nullopt;
+    };
+    bool exact = true;
+    switch (e.code) {
+    case 0x95: exact = false; break;  // the LFO's mode: not modelled
+    case 0x96:
+        m.switched_on = e.number("value") != 0;
+        if (m.switched_on && !was_active) m.wave_start = clock;
+        break;
+    case 0x97: m.sync = e.number("sync") != 0; break;
+    case 0xB0: m.waveform = static_cast<int>(e.number("waveform")); break;
+    case 0xE2:
+        m.level_mode = static_cast<int>(e.number("mode"));
+        m.depths.clear();
+        if (values) {
+            for (const auto& v : values->elements) {
+                if (v) m.depths.push_back(static_cast<int>(*v));
+            }
+        }
+        m.next_depth = m.depths.size() > 1 ? 1 : 0;
+        m.depth = m.depths.empty() ? 0 : m.depths[0];
+        if (!was_active && m.active()) m.wave_start = clock;
+        break;
+    case 0xE3:
+        if (auto v = firstValue()) m.period = static_cast<uint32_t>(std::max<int64_t>(1, *v));
+        break;
+    case 0xE4:
+        if (auto v = firstValue()) m.delay = static_cast<uint32_t>(std::max<int64_t>(0, *v));
+        break;
+    default: return false;
+    }
+    if (was_active && !m.active()) stop(m, clock, out, channel, ticks_per_clock);
+    next_sample_ = std::min(next_sample_, clock);
+    return exact;
 }
 
 bool ControllerModulation::apply(const Event& e, uint32_t clock, SmfTrack& out, uint8_t channel,
@@ -135,10 +201,9 @@ void ControllerModulation::advance(uint32_t clock, SmfTrack& out, uint8_t channe
     for (uint32_t at = next_sample_; at < clock; at += sample_clocks_) {
         for (Modulator& m : modulators_) {
             if (!m.active()) continue;
-            int value = m.valueAt(at, user_waves_);
+            int value = m.valueAt(at, user_waves_, wheel_, wheel_base_);
             if (value == m.last_sent) continue;
-            out.message(at * ticks_per_clock, static_cast<uint8_t>(0xB0 | channel), static_cast<uint8_t>(m.controller),
-                        static_cast<uint8_t>(value));
+            send(m, at, value, out, channel, ticks_per_clock);
             m.last_sent = value;
         }
         next_sample_ = at + sample_clocks_;

@@ -23,6 +23,14 @@ public:
     explicit ControllerModulation(uint32_t sample_clocks = 3, const UserWaves* user_waves = nullptr)
         : sample_clocks_(std::max<uint32_t>(1, sample_clocks)), user_waves_(user_waves) {}
 
+    // The pitch LFO as a fifth modulator on the pitch wheel: off until its
+    // switch turns it on; its level in pitch-wheel units around `base`.
+    static ControllerModulation pitchLfo(uint32_t sample_clocks, const UserWaves* user_waves);
+    // Takes one pitch LFO event (mode, switch, sync, waveform, level, speed, delay).
+    bool applyLfo(const Event& event, uint32_t clock, SmfTrack& out, uint8_t channel, uint32_t ticks_per_clock);
+    // The pitch wheel's value without the LFO (the track's bend and detune).
+    void setWheelBase(int base) { wheel_base_ = base; }
+
     // Takes one ARCC event (switch, mode, sync, waveform, level, speed,
     // delay, control) at `clock`. Returns false for what it only
     // approximates (a mode other than normal, an unknown switch value).
@@ -50,17 +58,21 @@ private:
         uint32_t delay = 0;
         bool sync = false;
         uint32_t wave_start = 0;  // the clock the wave (and its delay) starts from
-        int last_sent = -1;
+        int last_sent = INT32_MIN;
 
         bool active() const { return switched_on && level_mode != 0 && depth != 0; }
-        int valueAt(uint32_t clock, const UserWaves* user_waves) const;
+        // A controller value, or with `wheel` a pitch-wheel value around `base`.
+        int valueAt(uint32_t clock, const UserWaves* user_waves, bool wheel, int base) const;
     };
+    void send(const Modulator& m, uint32_t clock, int value, SmfTrack& out, uint8_t channel, uint32_t ticks_per_clock);
     void stop(Modulator& m, uint32_t clock, SmfTrack& out, uint8_t channel, uint32_t ticks_per_clock);
 
     std::array<Modulator, 4> modulators_{};
     uint32_t sample_clocks_;
     uint32_t next_sample_ = 0;
     const UserWaves* user_waves_;
+    bool wheel_ = false;  // the pitch LFO: modulator 1 drives the pitch wheel
+    int wheel_base_ = 0;
 };
 
 }  // namespace vld

@@ -102,6 +102,8 @@ struct TrackPlayer {
     ProgramSplit split;
     AutoPortamento auto_portamento;
     ControllerModulation modulation;
+    ControllerModulation lfo;
+    Fade fade;
     std::array<OpenNote, 128> open{};
     std::vector<uint8_t> open_pitches;
 };
@@ -133,6 +135,7 @@ private:
     void playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned velocity_byte, Glide* glide);
     void zeroLengthNote(TrackPlayer& t, int written_pitch, unsigned velocity_byte);
     uint32_t startNote(TrackPlayer& t, int pitch, int velocity, uint32_t end);
+    int pitchOf(const TrackPlayer& t, int written_pitch) const;
     int velocityOf(TrackPlayer& t, unsigned byte);
     ChannelState& channel(const Route& r);
     void control(TrackPlayer& t, uint8_t controller, int value);
@@ -141,6 +144,8 @@ private:
     void program(TrackPlayer& t, int bank_msb, int bank_lsb, int program);
     void setTempo(uint32_t clock, int tempo);
     void signal(TrackPlayer& from, uint32_t index);
+    void pitchLfo(TrackPlayer& t);
+    void fader(TrackPlayer& t);
     double secondsAt(uint32_t clock) const;
     uint32_t clockAtSeconds(double seconds) const;
     void fixEnd();
@@ -167,6 +172,7 @@ private:
     bool loop_marked_ = false;
     uint32_t quarter_clocks_ = 48;
     UserWaves user_waves_;
+    uint32_t sample_clocks_ = 3;  // between two samples of a modulation or a fade
 };
 
 void Player::malformed(const StreamData& s, uint32_t offset, const std::string& what) {
@@ -212,6 +218,7 @@ bool Player::load() {
     result_.time_base = h.time_base;
     result_.meter = h.meter;
     quarter_clocks_ = std::max<uint32_t>(1, h.time_base / 4);
+    sample_clocks_ = std::max<uint32_t>(1, h.time_base / 64);
     if (factor != 1) {
         result_.summary.warn("the time base of " + std::to_string(h.time_base) + " clocks is not a multiple of 4: " +
                              "1 clock is " + std::to_string(factor) + " ticks");
@@ -340,11 +347,17 @@ ChannelState& Player::channel(const Route& r) {
 
 void Player::control(TrackPlayer& t, uint8_t controller, int value) {
     if (t.route.silent) return;
+    if (controller == 7 && options_.fades) {
+        t.fade.clock = std::max(t.fade.clock, t.clock);
+        value = t.fade.scaled(std::clamp(value, 0, 127));
+        t.fade.last_sent = value;
+    }
     t.out->message(tick(t.clock), static_cast<uint8_t>(0xB0 | t.route.channel), controller,
                    static_cast<uint8_t>(std::clamp(value, 0, 127)));
 }
 
 void Player::wheel(TrackPlayer& t, int value, uint32_t clock) {
+    t.lfo.setWheelBase(value);
     if (t.route.silent) return;
     int v = std::clamp(value + 8192, 0, 16383);
     t.out->message(tick(clock), static_cast<uint8_t>(0xE0 | t.route.channel), static_cast<uint8_t>(v & 0x7F),
@@ -406,9 +419,18 @@ void Player::endOpenNotes(TrackPlayer& t, uint32_t clock, bool holds_too, int ex
     t.open_pitches.resize(kept);
 }
 
+int Player::pitchOf(const TrackPlayer& t, int written_pitch) const {
+    int pitch = written_pitch + (t.rhythm ? 0 : t.transpose);
+    if (t.route.sound == Sound::adpcm && options_.adpcm == ExportOptions::Adpcm::map && pitch >= 0 && pitch < 128 &&
+        options_.adpcm_map[pitch] >= 0) {
+        pitch = options_.adpcm_map[pitch];
+    }
+    return pitch;
+}
+
 void Player::playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned velocity_byte, Glide* glide) {
     bool tied = gate == kGateTie || gate == kGateHold;
-    int pitch = written_pitch + (t.rhythm ? 0 : t.transpose);
+    int pitch = pitchOf(t, written_pitch);
     // A tie to another pitch ends at this note: a slur.
     endOpenNotes(t, t.clock, false, pitch, t.tie_mode != 0);
     if (pitch < 0 || pitch > 127) {
@@ -488,7 +510,7 @@ uint32_t Player::startNote(TrackPlayer& t, int pitch, int velocity, uint32_t end
 }
 
 void Player::zeroLengthNote(TrackPlayer& t, int written_pitch, unsigned velocity_byte) {
-    int pitch = written_pitch + (t.rhythm ? 0 : t.transpose);
+    int pitch = pitchOf(t, written_pitch);
     if (pitch < 0 || pitch > 127) {
         count(Outcome::skipped, "note out of range", t);
         return;
@@ -555,6 +577,43 @@ void Player::signal(TrackPlayer& from, uint32_t index) {
     }
 }
 
+// The pitch LFO: left out unless asked for, as its units are not known.
+void Player::pitchLfo(TrackPlayer& t) {
+    if (!options_.lfo || t.route.silent) {
+        if (event_.code != 0x96 || event_.number("value") != 0) count(Outcome::skipped, "pitch LFO setting", t);
+        return;
+    }
+    t.lfo.setWheelBase(t.bend + t.detune);
+    t.lfo.applyLfo(event_, t.clock, *t.out, t.route.channel, result_.ticks_per_clock);
+    count(Outcome::approximated, "pitch LFO setting", t);
+}
+
+// A fader on this track, on the tracks of a channel or on all: left out
+// unless asked for, as the unit of its speed is not known.
+void Player::fader(TrackPlayer& t) {
+    if (!options_.fades) {
+        count(Outcome::skipped, "fader", t);
+        return;
+    }
+    const Operand* values = event_.operand("values");
+    auto element = [&](size_t i) -> std::optional<int64_t> {
+        return values && i < values->elements.size() ? values->elements[i] : std::nullopt;
+    };
+    uint16_t target = static_cast<uint16_t>(event_.number("target"));
+    Route channel;
+    if (target != 0x7FFE && target != 0xFFFE) {
+        channel = map_->route(target, static_cast<uint16_t>(event_.number("channel")), t.order);
+    }
+    for (TrackPlayer& other : tracks_) {
+        bool chosen = target == 0xFFFE || (target == 0x7FFE ? &other == &t
+                                                            : other.route.port == channel.port &&
+                                                                  other.route.channel == channel.channel);
+        if (!chosen || other.state == TrackPlayer::State::ended) continue;
+        other.fade.start(std::max(other.clock, t.clock), element(0).value_or(256), element(1), element(2));
+    }
+    count(Outcome::approximated, "fader", t);
+}
+
 void Player::execute(TrackPlayer& t, uint32_t at) {
     const Event& e = event_;
     const EventRow& row = *e.row;
@@ -596,16 +655,16 @@ void Player::execute(TrackPlayer& t, uint32_t at) {
     }
     case 0x93: t.velocity = clampInt(value("velocity"), 0, 127); return;
     case 0x94: t.velocity = clampInt(t.velocity + value("amount"), 0, 127); return;
-    case 0x96:
     case 0x98:
     case 0x99:
-        if (value("value") != 0) count(Outcome::skipped, code == 0x99 ? "unknown switch" : "pitch modulation switch", t);
+        if (value("value") != 0) count(Outcome::skipped, code == 0x99 ? "unknown switch" : "bend switch", t);
         return;
+    case 0x96:
     case 0x95:
     case 0x97:
     case 0xB0:
     case 0xE2:
-    case 0xE4: count(Outcome::skipped, "pitch LFO setting", t); return;
+    case 0xE4: pitchLfo(t); return;
     case 0x9E: t.tie_mode = static_cast<int>(value("mode")); return;
     case 0xA0:
         if (value("pan") > 127) {
@@ -823,7 +882,7 @@ void Player::execute(TrackPlayer& t, uint32_t at) {
         return;
     case 0xD5:
     case 0xD7: count(Outcome::skipped, "driver work area change", t); return;
-    case 0xD6: count(Outcome::skipped, "fader", t); return;
+    case 0xD6: fader(t); return;
     case 0xDB: count(Outcome::skipped, "ARCC deepen", t); return;
     case 0xDE: t.split.set(e); return;
     case 0xE0:
@@ -840,7 +899,7 @@ void Player::execute(TrackPlayer& t, uint32_t at) {
     }
     case 0xE3:
         if (row.pick == Pick::velocityBytes) t.pattern.set(e);
-        else count(Outcome::skipped, "pitch LFO setting", t);
+        else pitchLfo(t);
         return;
     case 0xB3:
     case 0xB4:
@@ -984,8 +1043,12 @@ void Player::step(TrackPlayer& t) {
         return;
     }
     ++events_played_;
-    if (options_.modulation && !t.route.silent) {
-        t.modulation.advance(t.clock, *t.out, t.route.channel, result_.ticks_per_clock);
+    if (!t.route.silent) {
+        if (options_.modulation) t.modulation.advance(t.clock, *t.out, t.route.channel, result_.ticks_per_clock);
+        if (options_.lfo) t.lfo.advance(t.clock, *t.out, t.route.channel, result_.ticks_per_clock);
+        if (options_.fades && t.fade.moving) {
+            t.fade.advance(t.clock, t.volume, *t.out, t.route.channel, result_.ticks_per_clock, sample_clocks_);
+        }
     }
     t.pos = at + event_.size;
     uint32_t step = event_.step;
@@ -1026,7 +1089,8 @@ void Player::run() {
         t.rhythm = entry.rhythm;
         t.velocity = std::clamp(options_.velocity, 1, 127);
         t.clock = options_.lead_in;
-        t.modulation = ControllerModulation(std::max<uint32_t>(1, h.time_base / 64), &user_waves_);
+        t.modulation = ControllerModulation(sample_clocks_, &user_waves_);
+        t.lfo = ControllerModulation::pitchLfo(sample_clocks_, &user_waves_);
         result_.track_ports.push_back(t.route.port);
         std::string name = entry.comment;
         while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.erase(0, 1);

@@ -122,3 +122,37 @@ void writeGlide(SmfTrack& out, uint8_t channel, Glide& glide, uint32_t start, ui
 }
 
 }  // namespace vld
+
+namespace vld {
+
+void Fade::start(uint32_t at, int64_t speed, std::optional<int64_t> from, std::optional<int64_t> to) {
+    clock = at;
+    if (from) level = static_cast<double>(std::clamp<int64_t>(*from, 0, 128));
+    target = static_cast<double>(std::clamp<int64_t>(to.value_or(128), 0, 128));
+    per_clock = std::max(1.0 / 256, static_cast<double>(speed) / 256);
+    moving = level != target;
+}
+
+int Fade::scaled(int volume) const { return std::clamp(static_cast<int>(std::lround(volume * level / 128)), 0, 127); }
+
+void Fade::advance(uint32_t until, int volume, SmfTrack& out, uint8_t channel, uint32_t ticks_per_clock,
+                   uint32_t sample_clocks) {
+    uint32_t step = std::max<uint32_t>(sample_clocks, 1);
+    // Each sample writes the level reached, then the level moves on; the
+    // sample after the last move writes the level the fade ends at.
+    bool pending = true;
+    for (; (moving || pending) && clock < until; clock += step) {
+        int value = scaled(volume);
+        if (value != last_sent) {
+            out.message(clock * ticks_per_clock, static_cast<uint8_t>(0xB0 | channel), 7, static_cast<uint8_t>(value));
+            last_sent = value;
+        }
+        pending = moving;
+        double move = per_clock * step;
+        level = level < target ? std::min(target, level + move) : std::max(target, level - move);
+        moving = level != target;
+    }
+    if (!moving && !pending) clock = std::max(clock, until);
+}
+
+}  // namespace vld

@@ -2,6 +2,7 @@
 // says by itself: a velocity pattern, a program split, glides between notes.
 #pragma once
 #include <array>
+#include <optional>
 #include <cstdint>
 #include <vector>
 
@@ -68,5 +69,28 @@ struct AutoPortamento {
 // `ticks_per_clock`.
 void writeGlide(SmfTrack& out, uint8_t channel, Glide& glide, uint32_t start, uint32_t end, int range, int base,
                 uint32_t ticks_per_clock, uint32_t step);
+
+}  // namespace vld
+
+namespace vld {
+
+// A fader: the track's volume scaled by a level that moves from one value
+// to another (128 is the volume as set), written as volume changes.
+struct Fade {
+    bool moving = false;
+    double level = 128;
+    double target = 128;
+    double per_clock = 0;  // level moved each clock
+    uint32_t clock = 0;    // the level is the one at this clock
+    int last_sent = -1;
+
+    // Starts a fade at `clock`: `speed` / 256 levels a clock (a guess at the
+    // unit), from `from` (or the level now) to `to`.
+    void start(uint32_t clock, int64_t speed, std::optional<int64_t> from, std::optional<int64_t> to);
+    int scaled(int volume) const;
+    // Writes the volume as the level moves, every `sample_clocks`, up to `until`.
+    void advance(uint32_t until, int volume, SmfTrack& out, uint8_t channel, uint32_t ticks_per_clock,
+                 uint32_t sample_clocks);
+};
 
 }  // namespace vld

@@ -76,3 +76,44 @@ TEST(Effects, ControllerModulationMovesItsControllerAroundTheOrigin) {
 }
 
 }  // namespace
+
+namespace {
+
+// The pitch LFO and faders have no known units: left out unless asked for,
+// then approximated on the pitch wheel and the volume.
+TEST(Effects, PitchLfoAndFadersOnlyWhenAsked) {
+    const std::string lfo = onTrack1("=1 @m100 c4 d4");
+    const std::string fade = onTrack1("@v100 c4 \\1 c1");
+    vld::ExportOptions asked;
+    asked.lfo = true;
+    asked.fades = true;
+    EXPECT_EQ(chunkEvents(exportSource(lfo).result, 1, "E0"), "");
+    std::string wheel = chunkEvents(exportSource(lfo, asked).result, 1, "E0");
+    // A rising saw (the waveform until one is chosen) from 100 below the
+    // centre to just under 100 above it, again every quarter note.
+    EXPECT_EQ(wheel.substr(0, 10), "0 E0 1C 3F") << wheel;
+    EXPECT_NE(wheel.find("45 E0 58 40"), std::string::npos) << wheel;
+    EXPECT_NE(wheel.find("48 E0 1C 3F"), std::string::npos) << wheel;
+
+    EXPECT_EQ(chunkEvents(exportSource(fade).result, 1, "B0 07"), "0 B0 07 64");
+    std::string volume = chunkEvents(exportSource(fade, asked).result, 1, "B0 07");
+    ASSERT_GT(volume.size(), 40u) << volume;
+    // 100, then down from the fader's start at 48 to nothing, 1 level a clock.
+    EXPECT_EQ(volume.substr(0, 23), "0 B0 07 64, 51 B0 07 62") << volume;
+    EXPECT_EQ(volume.substr(volume.size() - 26), "174 B0 07 02, 177 B0 07 00") << volume;
+}
+
+TEST(Effects, AdpcmNotesPlayOnTheDrumChannelOrThroughAMap) {
+    const std::string source = ".ASSIGN 1 {midi1}\n.ASSIGN 2 {adpcm}\n(t1) o4 c\n(t2) o3 c d\n";
+    EXPECT_EQ(timelineOf(source), "0-48 60, t2 0-48 48 ch9, t2 48-96 50 ch9");
+    vld::ExportOptions mapped;
+    mapped.adpcm = vld::ExportOptions::Adpcm::map;
+    mapped.adpcm_map.fill(-1);
+    mapped.adpcm_map[48] = 36;  // a bass drum
+    EXPECT_EQ(timelineOf(source, mapped), "0-48 60, t2 0-48 36 ch9, t2 48-96 50 ch9");
+    vld::ExportOptions skipped;
+    skipped.adpcm = vld::ExportOptions::Adpcm::skip;
+    EXPECT_EQ(timelineOf(source, skipped), "0-48 60");
+}
+
+}  // namespace
