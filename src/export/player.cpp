@@ -555,8 +555,12 @@ bool Player::jumpTo(TrackPlayer& t, uint32_t at, std::optional<uint32_t> target,
     uint32_t event = past ? *target : *target - 1;
     const EventRow* row = s.readings.rowAt(event);
     if (!row || (code != 0 && s.input.bytes[event] != code) || !decodeEvent(s.input, event, *row, target_)) {
-        malformed(s, at,
-                  std::string("the ") + what + " leads to " + hexNumber(*target).substr(2) + ", not to an event it can");
+        const char* wanted = code == 0xCD ? "the count of a repeat start"
+                             : code == 0xD0 ? "the link of a segno"
+                             : code == 0xD1 ? "the link of a coda"
+                                            : "where an event starts";
+        malformed(s, at, std::string("the ") + what + " leads to " + hexNumber(*target).substr(2) + ", which is not " +
+                             wanted);
         return false;
     }
     t.pos = past ? event : event + target_.size;
