@@ -128,3 +128,19 @@ TEST(Timeline, FmTracksTakeTheFirstFreeChannel) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Timeline, OptionsForTheStartTheVelocityAndTheInterface) {
+    const std::string two = ".ASSIGN 1 {midi1}\n.ASSIGN 2 {midi17}\n(t1) o4 c\n(t2) o4 e\n";
+    vld::ExportOptions quieter, later, first;
+    quieter.velocity = 100;
+    later.lead_in = 96;
+    first.interface = 1;
+    EXPECT_EQ(timelineOf(".ASSIGN 1 {midi1}\n(t1) o4 c d,,+5\n", quieter), "0-48 60 v100, 48-96 62 v105");
+    EXPECT_EQ(timelineOf(".ASSIGN 1 {midi1}\n(t1) o4 c\n", later), "96-144 60");
+    EXPECT_EQ(timelineOf(two), "0-48 60, t2 0-48 64");
+    EXPECT_EQ(timelineOf(two, first), "0-48 60");
+}
+
+}  // namespace
