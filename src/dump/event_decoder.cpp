@@ -75,6 +75,35 @@ struct TokenState {
 // values alone (what a player reads, many times faster).
 enum class Texts : bool { left_out, made };
 
+// Adds an operand in place: the hot path of a player's decoding makes no
+// temporary Operand to move.
+Operand& addOperand(std::vector<Operand>& ops, std::string_view label, OperandType type, int64_t value) {
+    Operand& op = ops.emplace_back();
+    op.label = label;
+    op.type = type;
+    op.value = value;
+    return op;
+}
+
+Operand numberOperand(std::string_view label, long long value, Texts texts);
+Operand noteOperand(std::string_view label, unsigned note, Texts texts);
+Operand velocityOperand(std::string_view label, unsigned v, Texts texts);
+
+void pushNumber(std::vector<Operand>& ops, std::string_view label, long long value, Texts texts) {
+    if (texts == Texts::left_out) addOperand(ops, label, OperandType::number, value);
+    else ops.push_back(numberOperand(label, value, texts));
+}
+
+void pushNote(std::vector<Operand>& ops, std::string_view label, unsigned note, Texts texts) {
+    if (texts == Texts::left_out) addOperand(ops, label, OperandType::note, note);
+    else ops.push_back(noteOperand(label, note, texts));
+}
+
+void pushVelocity(std::vector<Operand>& ops, std::string_view label, unsigned v, Texts texts) {
+    if (texts == Texts::left_out) addOperand(ops, label, OperandType::velocity, v);
+    else ops.push_back(velocityOperand(label, v, texts));
+}
+
 Operand numberOperand(std::string_view label, long long value, Texts texts) {
     if (texts == Texts::left_out) return {label, OperandType::number, value, {}, {}, {}, {}, {}};
     return {label, OperandType::number, value, {}, {}, {}, number(value), number(value)};
@@ -444,31 +473,31 @@ bool EventReader::token(const LayoutToken& t, Cursor& c, TokenState& state, Even
     switch (t.kind) {
     case Kind::u8:
         if (!c.has(1)) return false;
-        ops.push_back(numberOperand(label, c.byte(), texts_));
+        pushNumber(ops, label, c.byte(), texts_);
         return true;
     case Kind::s8:
         if (!c.has(1)) return false;
-        ops.push_back(numberOperand(label, static_cast<int8_t>(c.byte()), texts_));
+        pushNumber(ops, label, static_cast<int8_t>(c.byte()), texts_);
         return true;
     case Kind::u16:
         if (!c.has(2)) return false;
-        ops.push_back(numberOperand(label, c.be16(), texts_));
+        pushNumber(ops, label, c.be16(), texts_);
         return true;
     case Kind::s16:
         if (!c.has(2)) return false;
-        ops.push_back(numberOperand(label, static_cast<int16_t>(c.be16()), texts_));
+        pushNumber(ops, label, static_cast<int16_t>(c.be16()), texts_);
         return true;
     case Kind::u32:
         if (!c.has(4)) return false;
-        ops.push_back(numberOperand(label, c.be32(), texts_));
+        pushNumber(ops, label, c.be32(), texts_);
         return true;
     case Kind::u8m1:
         if (!c.has(1)) return false;
-        ops.push_back(numberOperand(label, c.byte() + 1, texts_));
+        pushNumber(ops, label, c.byte() + 1, texts_);
         return true;
     case Kind::u16m1:
         if (!c.has(2)) return false;
-        ops.push_back(numberOperand(label, c.be16() + 1, texts_));
+        pushNumber(ops, label, c.be16() + 1, texts_);
         return true;
     case Kind::hex:
         if (!c.has(t.size)) return false;
@@ -478,7 +507,7 @@ bool EventReader::token(const LayoutToken& t, Cursor& c, TokenState& state, Even
     case Kind::ifb: {
         if (!c.has(1)) return false;
         unsigned v = c.byte();
-        ops.push_back(numberOperand(label, v, texts_));
+        pushNumber(ops, label, v, texts_);
         if (v == 255) {
             ops.back().text = "none";
             ops.back().json = "null";
@@ -489,7 +518,7 @@ bool EventReader::token(const LayoutToken& t, Cursor& c, TokenState& state, Even
         if (!c.has(1)) return false;
         unsigned v = c.byte();
         // An odd byte names no modulator: its value stays 0.
-        ops.push_back(numberOperand(label, v % 2 == 0 ? v / 2 + 1 : 0, texts_));
+        pushNumber(ops, label, v % 2 == 0 ? v / 2 + 1 : 0, texts_);
         if (v % 2) {
             ops.back().text = "byte " + number(v);
             ops.back().json = "{\"byte\":" + number(v) + "}";
@@ -498,34 +527,34 @@ bool EventReader::token(const LayoutToken& t, Cursor& c, TokenState& state, Even
     }
     case Kind::note:
         if (!c.has(1)) return false;
-        ops.push_back(noteOperand(label, c.byte(), texts_));
+        pushNote(ops, label, c.byte(), texts_);
         return true;
-    case Kind::codenote: ops.push_back(noteOperand(label, event.code, texts_)); return true;
+    case Kind::codenote: pushNote(ops, label, event.code, texts_); return true;
     case Kind::fnote: {
         if (!c.has(1)) return false;
         unsigned v = c.byte();
         state.flags.push_back(v & 0x80);
-        ops.push_back(noteOperand(label, v & 0x7F, texts_));
+        pushNote(ops, label, v & 0x7F, texts_);
         return true;
     }
     case Kind::fdur:
         if (state.next_flag < state.flags.size() && state.flags[state.next_flag++]) {
             if (!c.duration(d)) return false;
-            ops.push_back(numberOperand(label, d, texts_));
+            pushNumber(ops, label, d, texts_);
         }
         return true;
     case Kind::step:
         if (!c.duration(d, true)) return false;
         state.step += d;
-        ops.push_back(numberOperand(label, d, texts_));
+        pushNumber(ops, label, d, texts_);
         return true;
     case Kind::dur:
         if (!c.duration(d)) return false;
-        ops.push_back(numberOperand(label, d, texts_));
+        pushNumber(ops, label, d, texts_);
         return true;
     case Kind::gate:
         if (!c.duration(d)) return false;
-        ops.push_back(numberOperand(label, d, texts_));
+        pushNumber(ops, label, d, texts_);
         ops.back().type = OperandType::gate;
         if (d == kGateTie || d == kGateHold) {
             ops.back().text = d == kGateTie ? "tie" : "hold";
@@ -534,7 +563,7 @@ bool EventReader::token(const LayoutToken& t, Cursor& c, TokenState& state, Even
         return true;
     case Kind::vel:
         if (!c.has(1)) return false;
-        ops.push_back(velocityOperand(label, c.byte(), texts_));
+        pushVelocity(ops, label, c.byte(), texts_);
         return true;
     case Kind::vol: {
         if (!c.has(1)) return false;
@@ -552,7 +581,7 @@ bool EventReader::token(const LayoutToken& t, Cursor& c, TokenState& state, Even
         if (!c.has(2)) return false;
         uint32_t raw = c.be16();
         uint32_t w = raw >= 0x8000 ? raw - 32760 : raw;
-        ops.push_back(numberOperand(label, w, texts_));
+        pushNumber(ops, label, w, texts_);
         if (texts_ == Texts::made && w < std::size(kWaveNames)) ops.back().text += std::string(" (") + kWaveNames[w] + ")";
         return true;
     }
@@ -616,7 +645,7 @@ bool EventReader::token(const LayoutToken& t, Cursor& c, TokenState& state, Even
         }
         if (!c.has(n)) return false;
         c.limit = c.pos + n;
-        ops.push_back(numberOperand(label, n, texts_));
+        pushNumber(ops, label, n, texts_);
         return true;
     }
     case Kind::restHex:
@@ -668,7 +697,7 @@ bool EventReader::token(const LayoutToken& t, Cursor& c, TokenState& state, Even
     case Kind::count32:
         if (!c.has(4)) return false;
         state.counted = c.be32();
-        ops.push_back(numberOperand(label, state.counted, texts_));
+        pushNumber(ops, label, state.counted, texts_);
         return true;
     case Kind::countedHex:
         if (!c.has(state.counted)) return false;
