@@ -144,3 +144,22 @@ TEST(Timeline, OptionsForTheStartTheVelocityAndTheInterface) {
 }
 
 }  // namespace
+
+namespace {
+
+// A replay plays another track's notes in place; a wait holds a track until
+// another's synchronize, sent before or after it reaches the wait.
+TEST(Timeline, ReplayAndSynchronize) {
+    const std::string head = ".ASSIGN 1 {midi1}\n.ASSIGN 2 {midi2}\n";
+    expectTimelines({
+        {head + "(t1) o4 l4 c J2 d\n(t2) o4 l4 e f\n",
+         "0-48 60, t2 0-48 64 ch1, 48-96 64, t2 48-96 65 ch1, 96-144 65, 144-192 62"},
+        {head + "(t1) o4 l4 r2 [SYNCHRONIZE 2] d\n(t2) o4 l4 [SYNCHRONIZE] c\n", "96-144 62, t2 96-144 60 ch1"},
+        {head + "(t1) o4 l4 c [SYNCHRONIZE 2] d\n(t2) o4 l4 e [SYNCHRONIZE] f\n",
+         "0-48 60, t2 0-48 64 ch1, 48-96 62, t2 48-96 65 ch1"},
+        // Never signalled: the track stops at its wait.
+        {head + "(t1) o4 l4 c\n(t2) o4 l4 e [SYNCHRONIZE] f\n", "0-48 60, t2 0-48 64 ch1"},
+    });
+}
+
+}  // namespace
