@@ -1,15 +1,23 @@
 #!/usr/bin/env python3
-"""Benchmark of vlc3: realistic songs of about 1, 10 and 50 MB, adversarial
-shapes, and a per-note comparison with abc2midi.
+"""Benchmark of vlc3: realistic songs of about 1, 10 and 50 MB, their export
+to MIDI files by vld2mid, adversarial shapes, and a per-note comparison with
+abc2midi.
 
-    bench/run_bench.py [--vlc3 PATH] [--sizes 1,10,50] [--repeat N]
-                       [--no-adversarial] [--no-peer] [--work DIR]
+    bench/run_bench.py [--vlc3 PATH] [--vld2mid PATH] [--sizes 1,10,50]
+                       [--repeat N] [--no-export] [--no-adversarial]
+                       [--no-peer] [--work DIR]
 
 For every song it reports the best wall time of N runs, source MB/s, peak
 resident memory (of the compiler process, from wait4), the time of plainly
 reading the same file (cat to /dev/null) and the ratio of the two, and checks
 the memory bound 3 x (source + output) + 16 MB. Between sizes it reports the
 growth factor of the time against that of the source.
+
+The export plays each song's compiled file into a MIDI file with vld2mid
+(beside vlc3 unless --vld2mid names it; up to the longest music it allows,
+so that the whole song is played) and is measured the same way. It checks
+that exporting a song takes less time than compiling it, and the memory
+bound 2 x (compiled file + MIDI file) + 16 MB.
 
 The peer comparison installs abc2midi (Debian package abcmidi) when it is
 missing, writes an ABC tune with the notes, bars and tracks of the 10 MB song
@@ -93,7 +101,7 @@ def realistic(vlc3, sizes, repeat, work):
         floor = floor_time(path, work, repeat)
         bound = 3 * (stats['bytes'] + out) + 16e6
         r = dict(size=size, bytes=stats['bytes'], out=out, wall=wall, rss=rss, floor=floor, code=code,
-                 notes=stats['notes'], bars=stats['bars'], tracks=stats['tracks'], bound=bound)
+                 notes=stats['notes'], bars=stats['bars'], tracks=stats['tracks'], bound=bound, vld=vld)
         results.append(r)
         print('%8.1f %10.1f %9.3f %9.1f %10.1f %9.1f %9.4f %7.1f  %s%s' % (
             mb(r['bytes']), mb(out), wall, mb(r['bytes']) / wall, mb(rss), mb(bound), floor, wall / floor, code,
@@ -104,6 +112,37 @@ def realistic(vlc3, sizes, repeat, work):
         print('growth %g -> %g MB: source x%.2f, time x%.2f (per byte x%.2f)' % (
             a['size'], b['size'], grow_src, grow_time, grow_time / grow_src))
     return results
+
+
+def export_songs(vld2mid, songs, repeat, work):
+    """Exports every compiled song and prints each check's verdict."""
+    print('== export to MIDI (vld2mid)')
+    print('%8s %10s %10s %9s %10s %10s %9s %5s  %s' % (
+        'source', 'VLD', 'MIDI', 'time s', 'compile s', 'peak MB', 'bound MB', 'exit', 'checks'))
+    for song in songs:
+        if not os.path.exists(song['vld']):
+            print('%8.1f  no compiled file: nothing to export' % mb(song['bytes']))
+            continue
+        mid = os.path.join(work, 'song%g.mid' % song['size'])
+        argv = [vld2mid, '-q', '--max-minutes', '1440', os.path.basename(song['vld']), '-o', os.path.basename(mid)]
+        wall, rss, code = best_of(argv, work, repeat)
+        midi = os.path.getsize(mid) if os.path.exists(mid) else 0
+        bound = 2 * (song['out'] + midi) + 16e6
+        checks = []
+        if code != 0:
+            checks.append('EXIT %s' % code)
+        checks.append('time %s' % ('pass' if wall < song['wall'] else 'FAIL: not faster than the compile'))
+        checks.append('memory %s' % ('pass' if rss <= bound else 'FAIL: OVER MEMORY BOUND'))
+        song['export'] = wall
+        print('%8.1f %10.1f %10.1f %9.3f %10.3f %10.1f %9.1f %5s  %s' % (
+            mb(song['bytes']), mb(song['out']), mb(midi), wall, song['wall'], mb(rss), mb(bound), code,
+            ', '.join(checks)))
+    done = [song for song in songs if 'export' in song]
+    for a, b in zip(done, done[1:]):
+        grow_vld = b['out'] / max(1, a['out'])
+        grow_time = b['export'] / a['export']
+        print('growth %g -> %g MB: compiled file x%.2f, export time x%.2f (per byte x%.2f)' % (
+            a['size'], b['size'], grow_vld, grow_time, grow_time / grow_vld))
 
 
 def adversarial_shapes(vlc3, repeat, work):
@@ -194,8 +233,10 @@ def peer(vlc3, song, repeat, work):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--vlc3', default=os.path.join(ROOT, 'build-bench', 'vlc3'))
+    ap.add_argument('--vld2mid', help='the exporter (default: beside vlc3)')
     ap.add_argument('--sizes', default='1,10,50')
     ap.add_argument('--repeat', type=int, default=3)
+    ap.add_argument('--no-export', action='store_true')
     ap.add_argument('--no-adversarial', action='store_true')
     ap.add_argument('--no-peer', action='store_true')
     ap.add_argument('--work')
@@ -211,6 +252,12 @@ def main():
     print('vlc3:    %s' % vlc3)
     sizes = [float(s) for s in args.sizes.split(',')]
     results = realistic(vlc3, sizes, args.repeat, work)
+    if not args.no_export:
+        vld2mid = os.path.abspath(args.vld2mid or os.path.join(os.path.dirname(vlc3), 'vld2mid'))
+        if os.path.exists(vld2mid):
+            export_songs(vld2mid, results, args.repeat, work)
+        else:
+            print('== export: no vld2mid at %s' % vld2mid)
     if not args.no_adversarial:
         adversarial_shapes(vlc3, args.repeat, work)
     if not args.no_peer:

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs a campaign of both at once
-# (one per core).
+# Builds the libFuzzer targets with clang and runs a campaign of them all at
+# once.
 #
 #   fuzz/run_campaign.sh [minutes [target...]]
 #
-# minutes defaults to 30 per target; the targets are compile and dump (both
-# by default).
+# minutes defaults to 30 per target; the targets are compile, dump and export
+# (all three by default).
 #
 # The committed seeds in fuzz/corpus/<target> are read, never written: new
 # inputs go to fuzz/work/<target>, and every crash, hang (over 1 s), leak or
@@ -18,7 +18,7 @@ cd "$(dirname "$0")/.."
 minutes=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(compile dump)
+[ ${#targets[@]} -gt 0 ] || targets=(compile dump export)
 build=${FUZZ_BUILD:-build-fuzz}
 
 if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
@@ -31,7 +31,7 @@ command -v cmake >/dev/null && command -v ninja >/dev/null
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVLC3_FUZZ=ON -DVLC3_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target compile_fuzzer dump_fuzzer
+cmake --build "$build" -j2 --target compile_fuzzer dump_fuzzer export_fuzzer
 
 seconds=$((minutes * 60))
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
