@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <ctime>
@@ -20,7 +21,18 @@ namespace {
 
 constexpr const char* kSourceExtensions[] = {".VLS", ".VL3", ".OPM", nullptr};
 
-void appendEndBytes(SourceText& text) { text.insert(text.end(), {'\r', '\n', 255, 255, 255, 255}); }
+// A source saved by an editor that marks UTF-8 begins with EF BB BF. No
+// Shift_JIS text begins with those bytes (EF BB is no assigned character), so
+// they are dropped and line 1 compiles as written.
+void dropByteOrderMark(SourceText& text) {
+    static constexpr unsigned char kMark[] = {0xEF, 0xBB, 0xBF};
+    if (text.size() >= 3 && std::equal(kMark, kMark + 3, text.begin())) text.erase(text.begin(), text.begin() + 3);
+}
+
+void finishText(SourceText& text) {
+    dropByteOrderMark(text);
+    text.insert(text.end(), {'\r', '\n', 255, 255, 255, 255});
+}
 
 bool readStandardInput(SourceText& text) {
     text.clear();
@@ -30,7 +42,7 @@ bool readStandardInput(SourceText& text) {
     std::clearerr(stdin);
     // Every byte is kept; only a final end-of-file mark (0x1A) is dropped.
     if (!text.empty() && text.back() == 0x1A) text.pop_back();
-    appendEndBytes(text);
+    finishText(text);
     return true;
 }
 
@@ -103,7 +115,7 @@ bool readfile(const char* name, SourceText& text) {
     size_t got = size ? std::fread(text.data(), 1, text.size(), file) : 0;
     std::fclose(file);
     if (got < text.size()) fatalExit(4, "%s\tError: read error.\n", name);
-    appendEndBytes(text);
+    finishText(text);
     return true;
 }
 

@@ -331,6 +331,26 @@ TEST(StandardStreams, ErrorFileReceivesEverythingFromItsSwitchOn) {
     expectStderr(textOf(dir.read("err.txt")), false, "", Tail::Usage);
 }
 
+// A source saved with a UTF-8 byte-order mark compiles as one without: the
+// mark is dropped at the start of the file, the included files and standard
+// input alike.
+TEST(Compile, ALeadingByteOrderMarkIsSkipped) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string song = ".TEMPO 90\n.include part\n.ASSIGN 1 {midi1}\n(t1) c\n";
+    RunResult plain = compileSource(song, {}, {{"part", ".METER 3/4\n"}});
+    ASSERT_EQ(plain.exitCode, 0) << plain.stderrText;
+    RunResult marked = compileSource(bom + song, {}, {{"part", bom + ".METER 3/4\n"}});
+    EXPECT_EQ(marked.exitCode, 0);
+    EXPECT_EQ(stderrWithoutBanner(marked), "");
+    EXPECT_EQ(toHex(marked.vldBytes), toHex(plain.vldBytes));
+    EXPECT_EQ(readVld(marked.vldBytes).tempo, 90);
+
+    TempDir dir;
+    RunResult piped = runVlc3In(dir, {"-", "-c"}, bom + song.substr(0, 10));
+    EXPECT_EQ(piped.exitCode, 0);
+    EXPECT_EQ(readVld(piped.stdoutBytes).tempo, 90);
+}
+
 TEST(Compile, SourcesOfBlanksAndCommentsGiveTheEmptyFile) {
     const char* sources[] = {
         "",
@@ -372,6 +392,8 @@ TEST(Diagnostics, MessageSourceLineAndCaret) {
         {"(K\ty / a comment\n", {}, "song.vls\t1: Error: UNKNOWN MML\n(K\ty / a comment\n  ^\n"},
         {"/ c\n\t/ c\n \x81\x40 (K\n", {"-l"}, "song.vls\tL3C7: Error: UNKNOWN MML\n \x81\x40 (K\n      ^\n"},
         {"(\x82\xA0\n", {}, "song.vls\t1: Error: UNKNOWN MML\n(\x82\xA0\n  ^\n"},
+        // A UTF-8 byte-order mark is no part of line 1.
+        {"\xEF\xBB\xBF(K\n", {"-l"}, "song.vls\tL1C3: Error: UNKNOWN MML\n(K\n  ^\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(toHex(bytesOf(c.source)) + " " + joined(c.args));
