@@ -39,7 +39,11 @@ bool readStandardInput(SourceText& text) {
     unsigned char chunk[16384];
     size_t n;
     while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) text.insert(text.end(), chunk, chunk + n);
+    // A closed standard input, or a directory in its place, is a failed read,
+    // not an empty source.
+    bool failed = std::ferror(stdin) != 0;
     std::clearerr(stdin);
+    if (failed) fatalExit(4, "-\tError: read error.\n");
     // Every byte is kept; only a final end-of-file mark (0x1A) is dropped.
     if (!text.empty() && text.back() == 0x1A) text.pop_back();
     finishText(text);

@@ -299,6 +299,22 @@ TEST(StandardStreams, StandardInputKeepsAnEndOfFileMarkInsideTheText) {
     EXPECT_EQ(toHex(vld.common), "40 1A 0D 0A 00 FF");
 }
 
+// Standard input that cannot be read (closed, or a directory in its place)
+// is a read error, not an empty source: exit code 4 and nothing written.
+TEST(StandardStreams, AFailedReadOfStandardInputEndsWithCode4) {
+    const std::string vlc3 = VLC3_BINARY;
+    for (const std::string& command : {vlc3 + " - -c <&-", vlc3 + " - -o y < sub", vlc3 + " -o y - < sub"}) {
+        SCOPED_TRACE(command);
+        TempDir dir;
+        dir.makeDir("sub");
+        RunResult r = runProgramIn(dir, "/bin/sh", {"-c", command});
+        EXPECT_EQ(r.exitCode, 4);
+        EXPECT_EQ(stderrWithoutBanner(r), "-\tError: read error.\n");
+        EXPECT_TRUE(r.stdoutBytes.empty());
+        EXPECT_EQ(dir.list(), Args{"sub"});
+    }
+}
+
 TEST(StandardStreams, ErrorFileReceivesEverythingFromItsSwitchOn) {
     struct Case {
         Args args;
