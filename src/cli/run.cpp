@@ -50,6 +50,38 @@ bool readStandardInput(SourceText& text) {
     return true;
 }
 
+// Cut at the last '.' (one in the first position does not count) and put the
+// destination extension in its place.
+std::string withExtension(std::string name, const char* extension) {
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot >= 1) name.resize(dot);
+    return name + extension;
+}
+
+// The compiled file of a source goes to the current directory: the source's
+// name with the destination extension, without its directories.
+std::string defaultDestination(const std::string& source, const char* extension) {
+    std::string name = withExtension(source, extension);
+    size_t cut = 0;
+    for (size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (isLeadByte(c)) {
+            ++i;
+        } else if (c == '\\' || c == '/') {
+            cut = i + 1;
+        }
+    }
+    return name.substr(cut);
+}
+
+// A destination that ends in '/' or names an existing directory is where the
+// compiled file goes, not its name.
+bool namesDirectory(const std::string& name) {
+    if (name.back() == '/') return true;
+    struct stat info;
+    return ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 // The process-wide state of a run starts afresh each time.
 void resetRunState() {
     resetSwitches();
@@ -148,28 +180,17 @@ SourceText resolveNames(const char* const* extensions, const char* destinationEx
         fatalExit(11, "Error: destination file is not specified.\n");
     std::string work = sourceName();
     SourceText text = openSource(work, extensions, true);
-    bool given = !destinationName().empty();
-    if (given) work = destinationName();
-
-    // Cut at the last '.' (one in the first position does not count) and put
-    // the destination extension in its place.
-    size_t dot = work.rfind('.');
-    if (dot != std::string::npos && dot >= 1) work.resize(dot);
-    work += destinationExtension;
-
-    if (!given) {
-        // The compiled file goes to the current directory.
-        size_t cut = 0;
-        for (size_t i = 0; i < work.size(); ++i) {
-            unsigned char c = static_cast<unsigned char>(work[i]);
-            if (isLeadByte(c)) {
-                ++i;
-            } else if (c == '\\' || c == '/') {
-                cut = i + 1;
-            }
-        }
-        work.erase(0, cut);
+    const std::string given = destinationName();
+    if (given.empty()) {
+        setDestinationName(defaultDestination(work, destinationExtension));
+    } else if (namesDirectory(given)) {
+        // The file the source would give in the current directory, put there.
+        if (sourceName() == "-") fatalExit(11, "Error: destination file is not specified.\n");
+        std::string directory = given;
+        if (directory.back() != '/') directory += '/';
+        setDestinationName(directory + defaultDestination(work, destinationExtension));
+    } else {
+        setDestinationName(withExtension(given, destinationExtension));
     }
-    setDestinationName(work);
     return text;
 }

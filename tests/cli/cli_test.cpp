@@ -88,6 +88,7 @@ TEST(CommandLine, SwitchesHelpAndFatalMessages) {
         {{"-w2"}, 1, true, "Error: source file is not specified.\n"},
         {{"missing"}, 1, true, "missing\tError: file not found.\n"},
         {{"-o", "nodir/x", "song"}, 1, true, "nodir/x.VLD\tError: destination file can't open."},
+        {{"-o", "nodir/", "song"}, 1, true, "nodir/song.VLD\tError: destination file can't open."},
     };
     for (const SwitchCase& c : cases) {
         SCOPED_TRACE(joined(c.args));
@@ -165,6 +166,12 @@ TEST(CommandLine, NamesTheCompiledFile) {
         {{"song.vls"}, {"-o", ".hidden", "song.vls"}, ".hidden.VLD"},
         {{"song.vls", "sub/keep"}, {"-o", "sub/out.x", "song.vls"}, "sub/out.VLD"},
         {{"a.b/song"}, {"a.b/song"}, "a.VLD"},  // the last '.' may sit in a directory name
+        // A destination that is a directory receives the file the source
+        // would give in the current directory.
+        {{"song.vls", "out/keep"}, {"song.vls", "-o", "out/"}, "out/song.VLD"},
+        {{"song.vls", "out/keep"}, {"song.vls", "-o", "out"}, "out/song.VLD"},
+        {{"sub/my.song.vls", "out.d/keep"}, {"-o", "out.d", "sub/my.song"}, "out.d/my.song.VLD"},
+        {{"song.vls"}, {"song.vls", "-o", "."}, "song.VLD"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(joined(c.args));
@@ -313,6 +320,14 @@ TEST(StandardStreams, AFailedReadOfStandardInputEndsWithCode4) {
         EXPECT_TRUE(r.stdoutBytes.empty());
         EXPECT_EQ(dir.list(), Args{"sub"});
     }
+    // A directory names no file for a source without a name.
+    TempDir dir;
+    dir.makeDir("out");
+    RunResult r = runVlc3In(dir, {"-", "-o", "out/"}, "");
+    EXPECT_EQ(r.exitCode, 11);
+    EXPECT_EQ(stderrWithoutBanner(r), "Error: destination file is not specified.\n");
+    EXPECT_EQ(dir.list(), Args{"out"});
+    EXPECT_FALSE(dir.exists("out/-.VLD"));
 }
 
 TEST(StandardStreams, ErrorFileReceivesEverythingFromItsSwitchOn) {
