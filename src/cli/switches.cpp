@@ -117,6 +117,18 @@ int parseSwitches(int argc, const char* const* argv) {
             errPrintf("Warning: too long switches.\n");
             continue;
         }
+        // The long options every command-line tool answers: to standard
+        // output, since the text is what was asked for.
+        if (arg == "--help") {
+            for (const char* line : kUsageLines) std::printf("%s\n", line);
+            std::fflush(stdout);
+            throw VlcExit{0};
+        }
+        if (arg == "--version") {
+            std::printf("vlc3 0.78 (VLS to VLD version 3 compiler)\n");
+            std::fflush(stdout);
+            throw VlcExit{0};
+        }
         if (arg.empty() || (arg[0] != '-' && arg[0] != '/') || (arg[0] == '/' && slashArgumentIsPath(arg))) {
             setSource(arg);
             continue;

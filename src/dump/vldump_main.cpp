@@ -20,6 +20,7 @@ const char kUsage[] =
     "usage: vldump [-t N] [--json] file.VLD\n"
     "  -t N     list track N only (its place in the track table; 0 the common stream)\n"
     "  --json   print the listing as JSON\n"
+    "  --help   this help (also -h); --version the version\n"
     "exit code: 0 the file holds together, 1 it does not (or cannot be read), 2 usage\n";
 
 int usage(const char* problem) {
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
             json = true;
         } else if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
             std::fputs(kUsage, stdout);
+            return kExitValid;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            std::fputs("vldump 1.0 (vlc3 project)\n", stdout);
             return kExitValid;
         } else if (std::strncmp(arg, "-t", 2) == 0) {
             const char* number = arg[2] ? arg + 2 : (i + 1 < argc ? argv[++i] : "");

@@ -89,6 +89,7 @@ TEST(CommandLine, SwitchesHelpAndFatalMessages) {
         {{"missing"}, 1, true, "missing\tError: file not found.\n"},
         {{"-o", "nodir/x", "song"}, 1, true, "nodir/x.VLD\tError: destination file can't open."},
         {{"-o", "nodir/", "song"}, 1, true, "nodir/song.VLD\tError: destination file can't open."},
+        {{"--helpme"}, 7, false, "Error: -: it's a invalid switch.\n"},
     };
     for (const SwitchCase& c : cases) {
         SCOPED_TRACE(joined(c.args));
@@ -184,6 +185,29 @@ TEST(CommandLine, NamesTheCompiledFile) {
         EXPECT_EQ(dir.list().size(), c.files.size() + (c.written.find('/') == std::string::npos ? 1 : 0))
             << "only the compiled file is new";
     }
+}
+
+// The long options answer on standard output, whatever else is given.
+TEST(CommandLine, LongOptionsShowTheUsageAndTheVersion) {
+    std::string usage = kUsageFirst;
+    for (const Args& args : {Args{"--help"}, Args{"song", "--help"}, Args{"-w2", "--help", "missing"}}) {
+        SCOPED_TRACE(joined(args));
+        TempDir dir;
+        dir.write("song.vls", "");
+        RunResult r = runVlc3In(dir, args);
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.stderrText, "");
+        std::string text = textOf(r.stdoutBytes);
+        EXPECT_EQ(text.substr(0, usage.size()), usage);
+        EXPECT_TRUE(text.ends_with(std::string("\n\n") + kUsageLast)) << text;
+        EXPECT_EQ(lineCount(text), 13u);
+        EXPECT_EQ(dir.list(), Args{"song.vls"});
+    }
+    TempDir dir;
+    RunResult version = runVlc3In(dir, {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.stderrText, "");
+    EXPECT_EQ(textOf(version.stdoutBytes), "vlc3 0.78 (VLS to VLD version 3 compiler)\n");
 }
 
 TEST(CommandLine, AbsoluteSourcePathWritesIntoTheCurrentDirectory) {

@@ -185,6 +185,21 @@ TEST(VldumpOptions, ListsOneTrackAndRefusesWhatItCannotDo) {
     EXPECT_EQ(absent.stderrText, "vldump: none.VLD: cannot read the file\n");
 }
 
+// The usage and the version are asked for: standard output, exit code 0.
+TEST(VldumpOptions, HelpAndVersion) {
+    TempDir dir;
+    for (const char* option : {"--help", "-h"}) {
+        RunResult help = runProgramIn(dir, VLDUMP_BINARY, {option});
+        EXPECT_EQ(help.exitCode, 0) << option;
+        EXPECT_EQ(help.stderrText, "") << option;
+        EXPECT_TRUE(textOf(help.stdoutBytes).starts_with("usage: vldump [-t N] [--json] file.VLD\n")) << option;
+    }
+    RunResult version = runProgramIn(dir, VLDUMP_BINARY, {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.stderrText, "");
+    EXPECT_EQ(textOf(version.stdoutBytes), "vldump 1.0 (vlc3 project)\n");
+}
+
 // A compiled file of one track holding "c d", whose stream is
 // 3C 30 30 80 3E 30 30 80 FF FF FF FF; `tail` is the offset of its end code.
 struct Damage {
