@@ -9,6 +9,10 @@ namespace {
 Pos g_lastPosition = nullptr;
 
 bool endsVisibleLine(unsigned char c) { return c == '\r' || c == '\n' || c == 26 || c == 255; }
+
+// Control bytes but the TAB. No Shift_JIS character holds one of these bytes,
+// so escaping them never splits a character.
+bool isShownEscaped(unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7F; }
 }  // namespace
 
 void forgetLastPosition() { g_lastPosition = nullptr; }
@@ -33,11 +37,24 @@ void vlserror(const char* message, Pos start, Pos pos, int level, int showLine) 
         errPrintf("%s\t%d: %s%s\n", file, line, prefix, message);
     }
     if (showLine && start) {
-        // The line as it stands (it may hold any byte), then a caret line that
-        // keeps the line's TABs so the caret lands under the position.
-        std::string shown(reinterpret_cast<const char*>(start), end - start);
+        // The line as it stands, but for control bytes, which would act on
+        // the terminal: each is shown as \xHH. The caret line keeps the
+        // line's TABs and the width of each escape, so the caret lands under
+        // the position.
+        std::string shown;
+        std::string caret;
+        for (Pos p = start; p < end; ++p) {
+            if (isShownEscaped(*p)) {
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                shown += {'\\', 'x', kHex[*p >> 4], kHex[*p & 0xF]};
+            } else {
+                shown += static_cast<char>(*p);
+            }
+            if (p < pos) caret.append(*p == '\t' ? "\t" : isShownEscaped(*p) ? "    " : " ");
+        }
+        for (Pos p = end; p < pos; ++p) caret += ' ';
         shown += '\n';
-        for (Pos p = start; p < pos; ++p) shown += (p < end && *p == '\t') ? '\t' : ' ';
+        shown += caret;
         shown += "^\n";
         std::fwrite(shown.data(), 1, shown.size(), errStream());
     }

@@ -447,6 +447,10 @@ TEST(Diagnostics, MessageSourceLineAndCaret) {
         {"(K\ty / a comment\n", {}, "song.vls\t1: Error: UNKNOWN MML\n(K\ty / a comment\n  ^\n"},
         {"/ c\n\t/ c\n \x81\x40 (K\n", {"-l"}, "song.vls\tL3C7: Error: UNKNOWN MML\n \x81\x40 (K\n      ^\n"},
         {"(\x82\xA0\n", {}, "song.vls\t1: Error: UNKNOWN MML\n(\x82\xA0\n  ^\n"},
+        // Control bytes but the TAB are shown escaped, and the caret counts
+        // the width of each escape.
+        {"(C\x1B[2J\x07)\t(K\n", {}, "song.vls\t1: Error: UNKNOWN MML\n(C\\x1B[2J\\x07)\t(K\n" + std::string(14, ' ') + "\t  ^\n"},
+        {"(C\x01\x7F)(K\n", {"-l"}, "song.vls\tL1C8: Error: UNKNOWN MML\n(C\\x01\\x7F)(K\n" + std::string(13, ' ') + "^\n"},
         // A UTF-8 byte-order mark is no part of line 1.
         {"\xEF\xBB\xBF(K\n", {"-l"}, "song.vls\tL1C3: Error: UNKNOWN MML\n(K\n  ^\n"},
     };
