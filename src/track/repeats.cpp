@@ -27,7 +27,10 @@ Pos readMark(Pos c, Mark& mark) {
     bool open = c[1] == ':';
     int32_t n = 0;
     int status = 0;
-    Pos p = getNumber(open ? c + 2 : c + 1, n, status);
+    // A mark without a number ends where it stands: the search for a number
+    // may have looked across the line end, but a message about the mark
+    // names the mark's own line.
+    Pos p = readNumber(open ? c + 2 : c + 1, n, status);
     mark.at = p;
     if (open) {
         if (status == kNumberOmitted) n = 2;

@@ -79,6 +79,24 @@ TEST(Repeats, WarningsAndTheEndOfTheText) {
     }
 }
 
+// A mark at the end of a line is reported on its own line, with the caret
+// behind it, though the search for its number looked on into the next line.
+TEST(Repeats, AMarkAtTheEndOfALineIsReportedOnItsLine) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"(t1) c d e |\n", "song.vls\t2: Warning: illegal |.\n(t1) c d e |\n            ^\n"},
+        {"(t1) c |\n\n(t1) d\n", "song.vls\t2: Warning: illegal |.\n(t1) c |\n        ^\n"},
+        {"(t1) |: c | / the first part\n(t1) d |\ne :|\n", "song.vls\t3: Error: illegal |.\n(t1) d |\n        ^\n"},
+    };
+    for (const auto& [source, messages] : cases) {
+        RunResult result = compileSource(".ASSIGN 1 {midi1}\n" + source);
+        EXPECT_EQ(stderrWithoutBanner(result), messages) << source;
+    }
+    // The stream is unchanged: the line end between `|` and the next line
+    // is stepped over once.
+    EXPECT_EQ(streamsOf(onTrack1("|: c |\n(t1) d :|")),
+              "CD 00 01 00 00 3C 30 30 80 D9 00 00 00 0B 00 00 00 09 3E 30 30 80 CE 00 00 00 1A FF");
+}
+
 TEST(Repeats, EveryTrackOfTheSet) {
     EXPECT_EQ(streamsOf(".ASSIGN 1 {midi1}\n.ASSIGN 2 {midi2}\n(t1,2) |: c (t2) d (t1,2) :|\n"),
               "CD 00 01 00 00 3C 30 30 80 CE 00 00 00 0D FF FF | "
