@@ -1,5 +1,8 @@
 #include "header/meter_key.h"
 
+#include <string_view>
+#include <utility>
+
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
 #include "track/trkinf.h"
@@ -17,6 +20,11 @@ void writeMeta(EventBuffer& buf, unsigned type, int first, int second) {
 bool endsKey(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/' || c == '}' || c == ']';
 }
+
+// Words that name the mode behind a blank; each must end where a key ends.
+constexpr std::pair<std::string_view, bool> kModeWords[] = {
+    {"major", false}, {"minor", true}, {"maj", false}, {"min", true}, {"m", true},
+};
 
 }  // namespace
 
@@ -82,6 +90,7 @@ Pos readKeySignature(Pos p, int& fifths, int& mode) {
     bool braced = *p == '{';
     if (braced) p = skipWhite(p + 1);
     bool minor = false;
+    bool letterRead = false;
     for (;;) {
         unsigned char c = *p;
         unsigned char folded = (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
@@ -91,8 +100,11 @@ Pos readKeySignature(Pos p, int& fifths, int& mode) {
             break;
         }
         ++p;
-        if (at <= 6) {
+        if (folded == 'b' && letterRead) {
+            fifths -= 7;  // a flat behind the key letter, as in `Eb` and `Bbm`
+        } else if (at <= 6) {
             fifths = static_cast<int>(at) - 1;
+            letterRead = true;
         } else if (folded == '-') {
             fifths -= 7;
         } else if (folded == 'm') {
@@ -104,10 +116,28 @@ Pos readKeySignature(Pos p, int& fifths, int& mode) {
     }
     if (matchKeyword(p, "ajor") == 0) {
         p += 4;
+    } else if (minor && matchKeyword(p, "aj") == 0 && endsKey(p[2])) {
+        p += 2;  // `Cmaj`
     } else if (matchKeyword(p, "inor") == 0 || minor) {
         fifths -= 3;
         mode = 1;
-        if (matchKeyword(p, "inor") == 0) p += 4;
+        if (matchKeyword(p, "inor") == 0) {
+            p += 4;
+        } else if (minor && matchKeyword(p, "in") == 0 && endsKey(p[2])) {
+            p += 2;  // `Amin`
+        }
+    } else if (letterRead && mode == 0 && (*p == ' ' || *p == '\t')) {
+        // The mode as a word of its own: `A minor`, `Eb major`, `F# m`.
+        Pos word = skipWhite(p);
+        for (const auto& [name, isMinor] : kModeWords) {
+            if (matchKeyword(word, name) != 0 || !endsKey(word[name.size()])) continue;
+            p = word + name.size();
+            if (isMinor) {
+                fifths -= 3;
+                mode = 1;
+            }
+            break;
+        }
     }
     if (braced) {
         p = skipWhite(p);

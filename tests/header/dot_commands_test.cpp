@@ -3,6 +3,7 @@
 #include "header_cases.h"
 #include "scan/scan_fixture.h"
 #include "scan/scanner.h"
+#include "track/track_cases.h"
 
 namespace {
 
@@ -184,9 +185,16 @@ TEST(HeaderCommands, TrackModeRunsUntilTheNextSelection) {
 TEST(KeySignature, ReadsLettersAccidentalsAndModes) {
     const std::tuple<const char*, int, int, char> cases[] = {
         {"C", 0, 0, '\r'},      {"Am", 0, 1, '\r'},     {"Aminor", 0, 1, '\r'}, {"e-m", -6, 1, '\r'},
-        {"F#", 6, 0, '\r'},     {"Cmajor", 0, 0, '\r'}, {"A minor", 3, 0, 'm'}, {"B-", -2, 0, '\r'},
+        {"F#", 6, 0, '\r'},     {"Cmajor", 0, 0, '\r'}, {"B-", -2, 0, '\r'},
         {"{g}", 1, 0, '\r'},    {"{ g }", 1, 0, '\r'},  {"Cx", 0, 255, 'x'},    {"Amajor", 3, 0, '\r'},
         {"d+", 9, 0, '\r'},     {"G]", 1, 0, ']'},
+        // A `b` behind the key letter is a flat; the mode may be a word of
+        // its own, or `maj` and `min` behind the letters.
+        {"Eb", -3, 0, '\r'},    {"Bbm", -5, 1, '\r'},   {"bb", -2, 0, '\r'},    {"Cb", -7, 0, '\r'},
+        {"A minor", 0, 1, '\r'}, {"Eb major", -3, 0, '\r'}, {"F# m]", 3, 1, ']'}, {"D\tMINOR", -1, 1, '\r'},
+        {"{Ab minor}", -7, 1, '\r'}, {"Cmaj", 0, 0, '\r'}, {"Amin", 0, 1, '\r'}, {"G min/x", -2, 1, '/'},
+        // Other words behind a blank are left in the text.
+        {"C mixolydian", 0, 0, 'm'}, {"C m7", 0, 0, 'm'}, {"Cx minor", 0, 255, 'x'},
     };
     for (const auto& [source, fifths, mode, next] : cases) {
         ScanText text(source);
@@ -208,6 +216,27 @@ TEST(MeterAndKey, ReportFormatErrorsAndResolutionRange) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(firstMessage(result), "song.vls\t1: Warning: .gatetime_resolution parameter is out of range(8,16,32,64,128).");
     EXPECT_EQ(compileHeaderOf(".KEY {e-m}").key[0], 0xFA);
+}
+
+// The key as musicians spell it, in the header and in a track: the header's
+// two key bytes, and the key signature's meta event and accidentals.
+TEST(MeterAndKey, KeysSpelledWithFlatsAndModeWords) {
+    const std::tuple<const char*, uint8_t, uint8_t> headers[] = {
+        {".KEY Eb", 0xFD, 0}, {".KEY A minor", 0, 1}, {".KEY Bb major / the tune", 0xFE, 0},
+        {".KEY Am .TEMPO 90", 0, 1}, {".KEY c# min", 4, 1},
+    };
+    for (const auto& [source, fifths, mode] : headers) {
+        VldFile vld = compileHeaderOf(std::string(source) + "\n.ASSIGN 1 {midi1}\n(t1) c\n");
+        EXPECT_EQ(vld.key[0], fifths) << source;
+        EXPECT_EQ(vld.key[1], mode) << source;
+    }
+    EXPECT_EQ(compileHeaderOf(".KEY Am .TEMPO 90").tempo, 90);
+    expectStreams({
+        {"[KEY Eb minor]", "C5 04 02 FA 01 FF FF FF"},
+        // e, a and b flat; f stays natural
+        {"[K.SIGN Eb] e a b f", "3F 30 30 80 44 30 30 80 46 30 30 80 41 30 30 80 FF FF FF FF"},
+        {"[K.SIGN D minor] b", "46 30 30 80 FF FF FF FF"},
+    });
 }
 
 }  // namespace
