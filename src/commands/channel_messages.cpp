@@ -31,6 +31,17 @@ bool joinFollows(Pos p) { return p[0] == ':' && p[1] != '|'; }
 // A number that must be there; any value.
 Pos requiredNumber(Pos p, int32_t& value, const char* missing) { return getNumberInRange(p, value, 0, 0, "", missing); }
 
+// The ranges of the fields a program and a bank are kept in: a value outside
+// would be written as another program or bank.
+constexpr const char* kProgramRange = "program number is out of range(1 - 65536).";
+constexpr const char* kBankByteRange = "bank number is out of range(0 - 255).";
+constexpr const char* kBankRange = "bank number is out of range(0 - 16383).";
+constexpr const char* kSplitBankRange = "bank number is out of range(0 - 65535).";
+
+void requireRange(int32_t value, int32_t minimum, int32_t maximum, const char* message, Pos at) {
+    if (value < minimum || value > maximum) sourceError(message, at);
+}
+
 // One note of a program split: letters with accidentals from the track's
 // octave, octave changes, or a note number. Only the low byte is stored, so
 // the steps wrap like it from any number.
@@ -92,20 +103,24 @@ Pos programChangeCommand(Pos p, TrackCompile& tc) {
     if (joinFollows(q)) {
         // msb:lsb,program
         msb = first;
+        requireRange(msb, 0, 0xFF, kBankByteRange, end);
         int status = 0;
         q = readNumber(q + 1, lsb, status);
         if (status != kNumberRead) lsb = 255;
+        requireRange(lsb, 0, 0xFF, kBankByteRange, q);
         q = skipWhite(q);
         if (*q != ',') sourceError(kError, q);
         end = requiredNumber(q + 1, program, kError);
         bank = true;
     } else if (*q == ',') {
         // bank,program with a 14-bit bank
+        requireRange(first, 0, 0x3FFF, kBankRange, end);
         msb = (first >> 7) & 0x7F;
         lsb = first & 0x7F;
         end = requiredNumber(q + 1, program, kError);
         bank = true;
     }
+    requireRange(program, 1, 0x10000, kProgramRange, end);
     forEachTrackOf(tc.set(), [&](int t) {
         if (bank) {
             out(tc, t).put(0xC6);
@@ -146,8 +161,11 @@ Pos programSplitCommand(Pos p, TrackCompile& tc) {
                 if (status != kNumberRead) sourceError(kError, q);
                 bank = wrapped(int64_t{bank} * 128 + low);
             }
+            requireRange(bank, 0, 0xFFFF, kSplitBankRange, q);
             int32_t program = 0;
             q = readNumber(skipOneComma(q), program, status);
+            // A program left out is written as program 0 less one, as before.
+            if (status == kNumberRead) requireRange(program, 1, 0x10000, kProgramRange, q);
             int first = 0;
             int second = 0;
             q = readSplitNote(skipOneComma(q), info, first);
@@ -246,6 +264,7 @@ Pos pitchCommand(Pos p, TrackCompile& tc, bool relative) {
 Pos bendRangeCommand(Pos p, TrackCompile& tc) {
     int32_t value = 0;
     Pos end = requiredNumber(p, value, "@g can't omit its parameter.");
+    requireRange(value, 0, 0xFF, "@g parameter is out of range(0 - 255).", end);
     forEachTrackOf(tc.set(), [&](int t) {
         out(tc, t).put(0xA5);
         putByte(out(tc, t), value);
@@ -301,6 +320,7 @@ Pos volumeCommand(Pos p, TrackCompile& tc, VolumeForm form) {
         int32_t value = 0;
         q = requiredNumber(q, value, "v/@v must be followed to its parameter.");
         if (relative) {
+            requireRange(value, -128, 127, "v/@v parameter is out of range(-128 - 127).", q);
             buf.put(0x91);
             putByte(buf, value);
             if (fm) info.current_velocity = static_cast<int16_t>(clampVelocity(int64_t{info.current_velocity} + value));
@@ -332,6 +352,7 @@ Pos panpotCommand(Pos p, TrackCompile& tc, PanpotForm form) {
         }
         EventBuffer& buf = out(tc, t);
         if (signedValue || form == PanpotForm::relative) {
+            requireRange(value, -128, 127, "panpot parameter is out of range(-128 - 127).", q);
             buf.put(0xA1);
         } else {
             if (value < 0 || value > 127) sourceError(kRange, q);
@@ -348,9 +369,13 @@ Pos tempoCommand(Pos p, TrackCompile& tc, TempoForm form) {
         int32_t value = 0;
         q = requiredNumber(q, value, "tempo must be followed to its parameter.");
         EventBuffer& buf = out(tc, t);
+        // The value goes into 16 bits: signed when it changes the tempo,
+        // unsigned when it sets the timer.
         if (relative) {
+            requireRange(value, -0x8000, 0x7FFF, "tempo parameter is out of range(-32768 - 32767).", q);
             buf.put(form == TempoForm::timer ? 0xC2 : 0xC4);
         } else if (form == TempoForm::timer) {
+            requireRange(value, 0, 0xFFFF, "timer parameter is out of range(0 - 65535).", q);
             buf.put(0xC1);
         } else {
             if (value < 20 || value > 300) sourceError("tempo parameter is out of range(20 - 300).", q);

@@ -67,9 +67,12 @@ Pos expectClosingParen(Pos p) {
 
 // ---- small dot-commands ---------------------------------------------------
 
+// The header keeps the tempo and the time base in 16 bits: a value outside
+// them would be stored as another.
 Pos tempoCommand(Pos p, headdata& hd) {
     int32_t n = 0;
     p = requiredNumber(p, n);
+    if (n < 0 || n > 0xFFFF) sourceError(".tempo parameter is out of range(0 - 65535).", p);
     hd.tempo = static_cast<int16_t>(n);
     return p;
 }
@@ -77,6 +80,7 @@ Pos tempoCommand(Pos p, headdata& hd) {
 Pos masterClockCommand(Pos p, headdata& hd) {
     int32_t n = 0;
     p = requiredNumber(p, n);
+    if (n < 0 || n > 0xFFFF) sourceError(".master_clock parameter is out of range(0 - 65535).", p);
     hd.whole_note_clocks = n;
     return p;
 }
@@ -85,6 +89,7 @@ Pos initializeCommand(Pos p, HeaderRun& run) {
     int32_t n = 0;
     int status = 0;
     p = getNumber(p, n, status);
+    if (n < 0 || n > 0xFF) sourceError(".initialize parameter is out of range(0 - 255).", p);
     if (status == kNumberRead && n > 2) vlserror("V3-vls is not supported in vlc2.", lineStart(), p, 3, 1);
     run.common().put(0x00);
     run.common().put(static_cast<unsigned>(n));

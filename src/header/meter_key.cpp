@@ -58,6 +58,8 @@ Pos meterCommand(Pos start, TrackRecords& trk, headdata& hd, TrackSet set) {
         p = skipWhite(p);
         if (*p != '/') vlserror("METER: illegal format. ( METER m/n )", lineStart(), p, kError, 1);
         p = getNumber(p + 1, n, status);
+        // Each number is kept in one byte.
+        if (m < 0 || m > 0xFF || n < 0 || n > 0xFF) sourceError("METER: parameter is out of range(0 - 255).", p);
         if (t == 0) {
             hd.meter = static_cast<uint16_t>(((m & 0xFF) << 8) | (n & 0xFF));
         } else {

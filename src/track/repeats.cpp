@@ -35,6 +35,8 @@ Pos readMark(Pos c, Mark& mark) {
     if (open) {
         if (status == kNumberOmitted) n = 2;
         if (status == kNumberMalformed || n <= 0) sourceError("illegal looptime.", p);
+        // The count is written less one in 16 bits.
+        if (n > 0x10000) sourceError("looptime is out of range(1 - 65536).", p);
         mark.kind = MarkKind::Open;
     } else if (status == kNumberRead) {
         if (n <= 0) sourceError("illegal looptime.", p);

@@ -62,8 +62,8 @@ TEST(HostileInput, ListsWithStrayCommasStillWork) {
 
 // Any number a command reads may be one of the ends of the 32-bit range. The
 // arithmetic on it never overflows: a value the file stores in a byte or a
-// word keeps its low bits, and one that is limited is limited from the true
-// sum.
+// word keeps its low bits, one that is limited is limited from the true sum,
+// and one refused for its range is refused for the true sum.
 TEST(HostileInput, NumbersAtTheEndsOfTheRange) {
     const std::pair<const char*, const char*> tracks[] = {
         {"@o2147483647", "A5 7F FF FF"},
@@ -78,7 +78,8 @@ TEST(HostileInput, NumbersAtTheEndsOfTheRange) {
         {"S2147483647", "B0 7F F7 FF"},
         {"?1,-2147483648", "D8 01 00 FF"},
         {"i2147483647,2147483647", "C6 FF FF FF"},
-        {"[TIMBRE_SPLIT on, 2147483647:2147483647,-2147483648,c,d]", "DE 81 3C 3E FF 7F FF FF FF FF FF FF"},
+        {"[TIMBRE_SPLIT on, 2147483647:2147483647,-2147483648,c,d]",
+         "exit 1: song.vls\t2: Error: bank number is out of range(0 - 65535)."},
         {"[TIMBRE_SPLIT on, 0,1,-2147483648-,c]", "DE 81 FF 3C 00 00 00 00 FF FF FF FF"},
     };
     for (const auto& [mml, stream] : tracks) EXPECT_EQ(streamsOf(onTrack1(mml)), stream) << mml;

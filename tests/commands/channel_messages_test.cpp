@@ -79,6 +79,41 @@ TEST(ChannelMessages, VolumePanpotTempoDamper) {
     });
 }
 
+// A value is refused, naming the range, where the field it is written to
+// would keep it as another value; the ends of each range are written.
+TEST(ChannelMessages, ValuesTheirFieldCannotHoldAreRefused) {
+    const std::string program = "program number is out of range(1 - 65536).";
+    const std::string bankByte = "bank number is out of range(0 - 255).";
+    expectStreams({
+        {"@1 @65536", "C7 00 00 C7 FF FF FF FF"},
+        {"@0", error(program)},
+        {"[PROGRAM 65537]", error(program)},
+        {"@-1", error(program)},
+        {"@255:255,1 @16383,2", "C6 FF FF C7 00 00 C6 7F 7F C7 00 01 FF FF FF FF"},
+        {"@256:1,1", error(bankByte)},
+        {"@1:-1,1", error(bankByte)},
+        {"@16384,1", error("bank number is out of range(0 - 16383).")},
+        {"@1:2,0", error(program)},
+        {"[TIMBRE_SPLIT on,511:127,65536,40,50]", "DE 81 28 32 FF FF FF FF FF FF FF FF"},
+        {"[TIMBRE_SPLIT on,512:0,1,40,50]", error("bank number is out of range(0 - 65535).")},
+        {"[TIMBRE_SPLIT on,1,0,40,50]", error(program)},
+        {"[TIMBRE_SPLIT on,1,,40,50]", "DE 81 28 32 00 01 FF FF FF FF FF FF"},  // no program: as before
+        {"@t65535 [TIMER 0]", "C1 FF FF C1 00 00 FF FF"},
+        {"@t65536", error("timer parameter is out of range(0 - 65535).")},
+        {"t+32767 [@TEMPO -32768] @t-32768", "C4 7F FF C4 80 00 C2 80 00 FF FF FF"},
+        {"t+32768", error("tempo parameter is out of range(-32768 - 32767).")},
+        {"@t-32769", error("tempo parameter is out of range(-32768 - 32767).")},
+        {"v+127 [@VOLUME -128]", "91 7F 91 80 FF FF FF FF"},
+        {"v+128", error("v/@v parameter is out of range(-128 - 127).")},
+        {"[@VOLUME -129]", error("v/@v parameter is out of range(-128 - 127).")},
+        {"@p+127 [@PANPOT -128]", "A1 7F A1 80 FF FF FF FF"},
+        {"@p-129", error("panpot parameter is out of range(-128 - 127).")},
+        {"@g0 [BEND.RANGE 255]", "A5 00 A5 FF FF FF FF FF"},
+        {"@g256", error("@g parameter is out of range(0 - 255).")},
+        {"[BEND.RANGE -1]", error("@g parameter is out of range(0 - 255).")},
+    });
+}
+
 // On an FM track the volume also sets the velocity that relative values start from.
 TEST(ChannelMessages, FmVolumeSetsTheVelocity) {
     EXPECT_EQ(onDevice("fm1", "@v100 @z+1"), "90 64 E3 65 FF FF FF FF FF FF FF FF");

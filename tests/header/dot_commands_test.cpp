@@ -86,6 +86,12 @@ TEST(HeaderCommands, SetTheHeaderFields) {
     const std::pair<const char*, int> tempos[] = {{".tempo 150", 150}, {".TEMPO150", 150}, {"(O140)", 140}, {"( o 90 )", 90}};
     for (const auto& [source, tempo] : tempos) EXPECT_EQ(compileHeaderOf(source).tempo, tempo) << source;
     EXPECT_EQ(compileHeaderOf("(Z96)").timeBase, 96);
+    EXPECT_EQ(compileHeaderOf(".TEMPO 65535").tempo, 65535);
+    // (65532, not 65535: the export's MIDI division holds a quarter of at
+    // most 32767 ticks.)
+    EXPECT_EQ(compileHeaderOf(".MASTER_CLOCK 65532").timeBase, 65532);
+    EXPECT_EQ(toHex(compileHeaderOf(".INITIALIZE 255").common), "00 FF FF FF");
+    EXPECT_EQ(compileHeaderOf(".METER 255/255").meter, 0xFFFF);
     EXPECT_EQ(compileHeaderOf(".WAVE_FORM 1,0 {1}").flags, 0x80u);
     EXPECT_EQ(compileHeaderOf("(X 1)").flags, 0x2000u);
 }
@@ -110,6 +116,15 @@ TEST(HeaderCommands, ReportErrorsWithTheirLine) {
         {".WAVE_FORM 1, 0 = = x", "song.vls\t1: Error: wave definition error."},
         {".WAVE_FORM 1, 0 {1;2}", "song.vls\t1: Error: wave definition error."},
         {".WAVE_FORM 1, 0 {1,\n2\n", "song.vls\t3: Error: unexpected EOF."},
+        // Values the header or the common stream would keep as others.
+        {".TEMPO -5", "song.vls\t1: Error: .tempo parameter is out of range(0 - 65535)."},
+        {"(O65536)", "song.vls\t1: Error: .tempo parameter is out of range(0 - 65535)."},
+        {".MASTER_CLOCK 65536", "song.vls\t1: Error: .master_clock parameter is out of range(0 - 65535)."},
+        {"(Z-1)", "song.vls\t1: Error: .master_clock parameter is out of range(0 - 65535)."},
+        {".INITIALIZE 256", "song.vls\t1: Error: .initialize parameter is out of range(0 - 255)."},
+        {"(I-1)", "song.vls\t1: Error: .initialize parameter is out of range(0 - 255)."},
+        {".METER 3/256", "song.vls\t1: Error: METER: parameter is out of range(0 - 255)."},
+        {".METER -3/4", "song.vls\t1: Error: METER: parameter is out of range(0 - 255)."},
     };
     for (const auto& [source, message] : cases) expectError(source, message);
 }

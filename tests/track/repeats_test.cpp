@@ -62,7 +62,10 @@ TEST(Repeats, Errors) {
         {"|:3 c |1 d |2", errorOf("illegal |n.")},
         {"|: c | d | e", errorOf("illegal |.")},
         {":x", errorOf("SYNTAX ERROR")},
+        // The count is written less one in 16 bits.
+        {"|:65537 c :|", errorOf("looptime is out of range(1 - 65536).")},
     });
+    EXPECT_EQ(streamsOf(onTrack1("|:65536 :|")), "CD FF FF 00 00 CE 00 00 00 09 FF FF");
 }
 
 TEST(Repeats, WarningsAndTheEndOfTheText) {
