@@ -21,6 +21,6 @@ Bytes buildVld(const TrackRecords& trk, const headdata& hd, int32_t longestClock
 
 // Writes the file to the destination (or standard output under -c) and
 // releases the records. A file destination is written to a temporary file
-// beside it and renamed into place only when complete, so a failed write
-// never leaves a half-written file.
+// beside it and renamed into place only when complete, so a failed or
+// interrupted write never leaves a half-written file.
 void writeVld(TrackRecords& trk, const headdata& hd, int32_t longestClocks);
