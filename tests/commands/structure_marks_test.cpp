@@ -78,6 +78,15 @@ TEST(SubTracks, StartWithoutTheParentsPendingMarksAndTuplet) {
         EXPECT_EQ(result.exitCode, 1) << mml;
         EXPECT_EQ(firstMessage(result), std::string("song.vls\t2: Error: ") + message) << mml;
     }
+    // With back repeats the rest of the line goes to the sub-track, whose
+    // D.S. and coda find no mark of their own: nothing is patched into its
+    // stream at the parent's offsets.
+    expectStreams({
+        {"[segno] [BACK.repeat on c] [d.s.]", "exit 1: song.vls\t2: Error: [d.s.] command must comes after [segno] or [$]."},
+        {"[tocoda] [BACK.repeat on c] [coda]", "exit 1: song.vls\t2: Error: [coda] command must comes after [tocoda] or [$]."},
+        {"[segno] [BACK.repeat on c [segno] d [d.s.]",
+         "D0 00 00 00 00 BE 00 01 FF FF FF FF | FB AB 00 3C 30 30 80 D0 00 00 00 05 3E 30 30 80 D3 00 FF FF FF F6 FF FF"},
+    });
 }
 
 TEST(SubTracks, BackRepeatCarriesMarksIntoTheSubTrack) {

@@ -65,6 +65,18 @@ TEST(TrackFlow, EchoSettingsReachEveryTrackOfTheSet) {
     });
 }
 
+// Echo pieces count in the track's clocks: the longest track holds them,
+// and a sub-track opened again after them catches up with a rest to the
+// parent's clock, so `e` starts where the parent stands.
+TEST(TrackFlow, EchoPiecesCountInTheTracksClocks) {
+    VldFile vld = readVld(compileSource(onTrack1("[ECHO 16,5,3] c4")).vldBytes);
+    ASSERT_TRUE(vld.ok()) << vld.error;
+    EXPECT_EQ(vld.longestClocks, 48u);
+    EXPECT_EQ(streamsOf(onTrack1("[BACK d] [ECHO 16,0,3] c4 c4 [BACK e]")),
+              "BE 00 01 3C 0C 0C C0 3C 0C 0C C0 3C 18 18 C0 3C 0C 0C C0 3C 0C 0C C0 3C 18 18 C0 BE 00 01 FF FF | "
+              "FB AB 00 3E 30 30 80 80 30 30 FB AB 00 40 0C 0C C0 40 0C 0C C0 40 18 18 C0 FF FF FF");
+}
+
 TEST(TrackFlow, KeySignatureOfTheTrack) {
     expectStreams({
         {"[K.SIGN + f c] f c", "42 30 30 80 3D 30 30 80 FF FF FF FF"},
