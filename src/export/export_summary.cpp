@@ -8,13 +8,18 @@ void ExportSummary::note(Outcome outcome, std::string_view kind, int track, uint
     auto it = byKind.find(kind);
     if (it == byKind.end()) it = byKind.emplace(std::string(kind), std::map<int, size_t>{}).first;
     ++it->second[track];
-    if (keep_details_) details_.push_back({track, offset, clock, outcome, std::string(kind), event});
+    if (!keep_details_) return;
+    if (details_.size() < kMostDetails) details_.push_back({track, offset, clock, outcome, std::string(kind), event});
+    else ++details_left_out_;
 }
 
 void ExportSummary::warn(std::string message) {
-    for (const std::string& w : warnings_) {
-        if (w == message) return;
+    if (warned_.count(message)) return;
+    if (warnings_.size() >= kMostWarnings) {
+        ++warnings_left_out_;
+        return;
     }
+    warned_.insert(message);
     warnings_.push_back(std::move(message));
 }
 

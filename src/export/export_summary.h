@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace vld {
@@ -34,13 +35,22 @@ public:
     std::string line(Outcome outcome) const;
     size_t count(Outcome outcome, std::string_view kind) const;
     const std::vector<Detail>& details() const { return details_; }
+    size_t detailsLeftOut() const { return details_left_out_; }
     const std::vector<std::string>& warnings() const { return warnings_; }
+    size_t warningsLeftOut() const { return warnings_left_out_; }
+
+    // The most of each kept, so that a runaway file cannot fill the memory.
+    static constexpr size_t kMostDetails = 100000;
+    static constexpr size_t kMostWarnings = 100;
 
 private:
     // Counts by kind, then by track.
     std::map<std::string, std::map<int, size_t>, std::less<>> counts_[2];
     std::vector<Detail> details_;
+    size_t details_left_out_ = 0;
     std::vector<std::string> warnings_;
+    std::unordered_set<std::string> warned_;
+    size_t warnings_left_out_ = 0;
     bool keep_details_;
 };
 

@@ -97,6 +97,7 @@ struct TrackPlayer {
     int tie_mode = 0;
     int last_pitch = -1;  // for auto portamento
     bool has_instrument = false;
+    bool timer_warned = false;
     uint8_t maker = 0, device = 0, model = 0;
     VelocityPattern pattern;
     ProgramSplit split;
@@ -732,8 +733,11 @@ void Player::execute(TrackPlayer& t, uint32_t at) {
     case 0xC1:
     case 0xC2:
         count(Outcome::skipped, "timer tempo", t);
-        result_.summary.warn("track " + std::to_string(t.order) + " sets the tempo in timer units: the tempo map is " +
-                             "wrong from clock " + std::to_string(t.clock));
+        if (!t.timer_warned) {
+            t.timer_warned = true;
+            result_.summary.warn("track " + std::to_string(t.order) + " sets the tempo in timer units from clock " +
+                                 std::to_string(t.clock) + ": the tempo map is wrong from there");
+        }
         return;
     case 0xC3: setTempo(t.clock, static_cast<int>(value("tempo"))); return;
     case 0xC4: setTempo(t.clock, tempo_ + static_cast<int>(value("amount"))); return;
@@ -804,9 +808,7 @@ void Player::execute(TrackPlayer& t, uint32_t at) {
         uint16_t device = static_cast<uint16_t>(value("device"));
         int channel_word = static_cast<int>(value("channel"));
         if ((device == 0xFFFF || device >= 0x8000) && (channel_word < 0 || channel_word > 15)) {
-            result_.summary.warn("track " + std::to_string(t.order) + " changes to MIDI channel number " +
-                                 std::to_string(channel_word) + " at clock " + std::to_string(t.clock) +
-                                 ": the change is left out");
+            count(Outcome::skipped, "change to a MIDI channel number above 16", t);
             return;
         }
         if (t.last_pitch >= 0) {
@@ -1144,7 +1146,8 @@ void Player::run() {
             result_.outcome = ExportResult::Outcome::cut;
             result_.message = "track " + std::to_string(next->order) + " at clock " + std::to_string(next->clock) +
                               (time ? ": stopped after " + std::to_string(static_cast<int>(options_.max_minutes)) +
-                                          " minutes of music (--max-minutes)"
+                                          (options_.max_minutes == 1 ? " minute" : " minutes") +
+                                          " of music (--max-minutes)"
                                     : ": stopped after " + std::to_string(options_.event_budget) +
                                           " events (a repeat or loop without end?)");
             uint32_t cut = next->clock;

@@ -142,6 +142,9 @@ void SmfTrack::flushBucket() {
 }
 
 void SmfTrack::add(uint32_t tick, std::span<const uint8_t> bytes, bool later, uint32_t note) {
+    // Moving the present on may write and forget the long events waiting;
+    // this event's bytes are kept only after that.
+    if (ordered_ && !later) present(tick);
     Pending p;
     p.tick = tick;
     p.order = order_++;
@@ -159,7 +162,6 @@ void SmfTrack::add(uint32_t tick, std::span<const uint8_t> bytes, bool later, ui
         later_.push(p);
         return;
     }
-    present(tick);
     p.tick = present_;  // never before the present
     bucket_.push_back(p);
 }

@@ -316,12 +316,18 @@ int main(int argc, char** argv) {
         if (!skipped.empty()) std::fprintf(stderr, "vld2mid: skipped: %s\n", skipped.c_str());
         if (!approximated.empty()) std::fprintf(stderr, "vld2mid: approximated: %s\n", approximated.c_str());
         for (const std::string& w : result.summary.warnings()) std::fprintf(stderr, "vld2mid: warning: %s\n", w.c_str());
+        if (size_t more = result.summary.warningsLeftOut()) {
+            std::fprintf(stderr, "vld2mid: warning: %zu more warnings left out\n", more);
+        }
         if (verbose) {
             for (const auto& d : result.summary.details()) {
                 std::fprintf(stderr, "vld2mid: track %d, stream offset %s, clock %u: %s %s (%.*s)\n", d.track,
                              vld::hexNumber(d.offset).substr(2).c_str(), d.clock,
                              d.outcome == Outcome::skipped ? "skipped" : "approximated", d.kind.c_str(),
                              static_cast<int>(d.event.size()), d.event.data());
+            }
+            if (size_t more = result.summary.detailsLeftOut()) {
+                std::fprintf(stderr, "vld2mid: %zu more skipped or approximated events left out of this list\n", more);
             }
         }
     }

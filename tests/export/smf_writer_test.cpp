@@ -100,4 +100,20 @@ TEST(SmfWriter, MovesAndDropsNotesUntilTheyAreWritten) {
     ASSERT_EQ(track.notes().size(), 1u);  // the note left out is not among the notes played
 }
 
+// Meta events and exclusives keep their bytes while the present moves on
+// (each one that moves it writes the ones before).
+TEST(SmfWriter, KeepsLongEventsWhileTimeMovesOn) {
+    vld::SmfTrack track;
+    track.text(0, 0x01, "a");
+    track.text(5, 0x01, "bc");
+    const uint8_t reset[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    track.exclusive(9, reset);
+    EXPECT_EQ(hexOf(track.chunk()),
+              "4D 54 72 6B 00 00 00 17 "
+              "00 FF 01 01 61 "
+              "05 FF 01 02 62 63 "
+              "04 F0 05 7E 7F 09 01 F7 "
+              "00 FF 2F 00");
+}
+
 }  // namespace
