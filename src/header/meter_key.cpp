@@ -35,7 +35,9 @@ Pos gatetimeResolutionCommand(Pos p, TrackRecords& /*trk*/, headdata& hd, trkinf
         p = getNumber(p, n, status);
         if (status != kNumberRead)
             vlserror(".gatetime_resolution must be followed to its parameter.", lineStart(), p, kError, 1);
-        if (n < 1) vlserror(".gatetime_resolution parameter is out of range(8-128).", lineStart(), p, kError, 1);
+        // Kept in 16 signed bits: a larger value would turn into another.
+        if (n < 1 || n > 0x7FFF)
+            vlserror(".gatetime_resolution parameter is out of range(8-128).", lineStart(), p, kError, 1);
         if (n != 8 && n != 16 && n != 32 && n != 64 && n != 128)
             vlserror(".gatetime_resolution parameter is out of range(8,16,32,64,128).", lineStart(), p, 4, 1);
         if (t == 0) {

@@ -226,6 +226,9 @@ TEST(MeterAndKey, ReportFormatErrorsAndResolutionRange) {
     expectError(".METER 3 4", "song.vls\t1: Error: METER: illegal format. ( METER m/n )");
     expectError(".KEY {g x}", "song.vls\t1: Error: KEY: format error.");
     expectError(".GATETIME_RESOLUTION 0", "song.vls\t1: Error: .gatetime_resolution parameter is out of range(8-128).");
+    expectError(".GATETIME_RESOLUTION 32768", "song.vls\t1: Error: .gatetime_resolution parameter is out of range(8-128).");
+    EXPECT_EQ(streamsOf(".ASSIGN 1 {midi1}\n(t1) [GATETIME_RESOLUTION 40000] q1 c\n"),
+              "exit 1: song.vls\t2: Error: .gatetime_resolution parameter is out of range(8-128).");
     expectError(".GATETIME_RESOLUTION", "song.vls\t1: Error: .gatetime_resolution must be followed to its parameter.");
     RunResult result = compileSource(".GATETIME_RESOLUTION 48", {"-w4"});
     EXPECT_EQ(result.exitCode, 0);
