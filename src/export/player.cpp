@@ -6,6 +6,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <queue>
 #include <set>
 #include <unordered_map>
 
@@ -150,6 +151,7 @@ private:
     double secondsAt(uint32_t clock) const;
     uint32_t clockAtSeconds(double seconds) const;
     void fixEnd();
+    void cutAll(const TrackPlayer& at);
     void finish();
 
     std::span<const uint8_t> file_;
@@ -173,6 +175,17 @@ private:
     bool loop_marked_ = false;
     uint32_t quarter_clocks_ = 48;
     UserWaves user_waves_;
+    // The running tracks by clock, then table order: whose turn it is.
+    struct Turn {
+        uint32_t clock;
+        int order;
+        size_t index;
+        bool operator>(const Turn& other) const {
+            return clock != other.clock ? clock > other.clock : order > other.order;
+        }
+    };
+    std::priority_queue<Turn, std::vector<Turn>, std::greater<>> turns_;
+    bool states_changed_ = true;  // a track ended, waits, woke or began to loop
     uint32_t sample_clocks_ = 3;  // between two samples of a modulation or a fade
 };
 
@@ -577,6 +590,8 @@ void Player::signal(TrackPlayer& from, uint32_t index) {
     if (to.state == TrackPlayer::State::waiting) {
         to.state = TrackPlayer::State::running;
         to.clock = std::max(to.clock, from.clock);
+        turns_.push({to.clock, to.order, index});
+        states_changed_ = true;
     } else if (to.state == TrackPlayer::State::running) {
         to.signals.push_back(from.clock);
     }
@@ -1062,6 +1077,23 @@ void Player::step(TrackPlayer& t) {
     if (t.state != TrackPlayer::State::ended) t.clock += step;
 }
 
+// A guard stops the music: every track ends where the first one stopped.
+void Player::cutAll(const TrackPlayer& at) {
+    bool time = at.clock > limit_clock_;
+    result_.outcome = ExportResult::Outcome::cut;
+    result_.message = "track " + std::to_string(at.order) + " at clock " + std::to_string(at.clock) +
+                      (time ? ": stopped after " + std::to_string(static_cast<int>(options_.max_minutes)) +
+                                  (options_.max_minutes == 1 ? " minute" : " minutes") + " of music (--max-minutes)"
+                            : ": stopped after " + std::to_string(options_.event_budget) +
+                                  " events (a repeat or loop without end?)");
+    uint32_t cut = at.clock;
+    end_fixed_ = true;
+    end_clock_ = cut;
+    for (TrackPlayer& t : tracks_) {
+        if (t.state != TrackPlayer::State::ended) endTrack(t, std::min(t.clock, cut));
+    }
+}
+
 void Player::fixEnd() {
     end_fixed_ = true;
     end_clock_ = 0;
@@ -1125,50 +1157,32 @@ void Player::run() {
                              "synthesizers ignore, so channels of different interfaces may collide");
     }
 
-    for (;;) {
+    for (size_t i = 0; i < tracks_.size(); ++i) turns_.push({tracks_[i].clock, tracks_[i].order, i});
+    while (!turns_.empty()) {
         if (failed_) return;
         // The track with the smallest clock plays next; ties go by table order.
-        TrackPlayer* next = nullptr;
-        bool only_looping = true;
-        for (TrackPlayer& t : tracks_) {
-            if (t.state != TrackPlayer::State::running) continue;
-            only_looping = only_looping && t.looping;
-            if (!next || t.clock < next->clock) next = &t;
+        Turn turn = turns_.top();
+        turns_.pop();
+        TrackPlayer& t = tracks_[turn.index];
+        if (t.state != TrackPlayer::State::running) continue;
+        if (!end_fixed_ && states_changed_) {
+            states_changed_ = false;
+            bool only_looping = true;
+            for (const TrackPlayer& other : tracks_) {
+                if (other.state == TrackPlayer::State::running) only_looping = only_looping && other.looping;
+            }
+            if (only_looping) fixEnd();
         }
-        if (!next) break;
-        if (!end_fixed_ && only_looping) fixEnd();
-        if (end_fixed_ && next->clock >= end_clock_) {
-            endTrack(*next, end_clock_);
+        if (end_fixed_ && t.clock >= end_clock_) {
+            endTrack(t, end_clock_);
             continue;
         }
-        if (next->clock > limit_clock_ || events_played_ >= options_.event_budget) {
-            bool time = next->clock > limit_clock_;
-            result_.outcome = ExportResult::Outcome::cut;
-            result_.message = "track " + std::to_string(next->order) + " at clock " + std::to_string(next->clock) +
-                              (time ? ": stopped after " + std::to_string(static_cast<int>(options_.max_minutes)) +
-                                          (options_.max_minutes == 1 ? " minute" : " minutes") +
-                                          " of music (--max-minutes)"
-                                    : ": stopped after " + std::to_string(options_.event_budget) +
-                                          " events (a repeat or loop without end?)");
-            uint32_t cut = next->clock;
-            end_fixed_ = true;
-            end_clock_ = cut;
-            for (TrackPlayer& t : tracks_) {
-                if (t.state != TrackPlayer::State::ended) endTrack(t, std::min(t.clock, cut));
-            }
+        if (t.clock > limit_clock_ || events_played_ >= options_.event_budget) {
+            cutAll(t);
             break;
         }
         // Play it until another track's turn comes.
-        uint32_t until = UINT32_MAX;
-        int until_order = INT32_MAX;
-        for (TrackPlayer& t : tracks_) {
-            if (&t == next || t.state != TrackPlayer::State::running) continue;
-            if (t.clock < until || (t.clock == until && t.order < until_order)) {
-                until = t.clock;
-                until_order = t.order;
-            }
-        }
-        TrackPlayer& t = *next;
+        Turn until = turns_.empty() ? Turn{UINT32_MAX, INT32_MAX, 0} : turns_.top();
         bool was_looping = t.looping;
         do {
             uint8_t code = t.pos < streams_[t.stream].input.length ? streams_[t.stream].input.bytes[t.pos] : 0xFF;
@@ -1178,7 +1192,10 @@ void Player::run() {
             if (t.looping != was_looping) break;  // the end may now be known
             if (events_played_ >= options_.event_budget) break;
         } while (t.state == TrackPlayer::State::running &&
-                 (t.clock < until || (t.clock == until && t.order < until_order)) && t.clock <= limit_clock_);
+                 (t.clock < until.clock || (t.clock == until.clock && t.order < until.order)) &&
+                 t.clock <= limit_clock_);
+        if (t.state == TrackPlayer::State::running) turns_.push({t.clock, t.order, turn.index});
+        if (t.state != TrackPlayer::State::running || t.looping != was_looping) states_changed_ = true;
     }
     if (failed_) return;
     for (TrackPlayer& t : tracks_) {
