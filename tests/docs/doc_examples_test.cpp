@@ -49,6 +49,7 @@
 
 #include <gtest/gtest.h>
 
+#include "commands/bracket_table.h"
 #include "support/harness.h"
 
 namespace fs = std::filesystem;
@@ -503,6 +504,19 @@ TEST(DocumentedCommands, EveryExampleOfTheReferenceTablesCompiles) {
         }
     }
     EXPECT_GE(count, 200u) << "the command tables of docs/reference.md";
+}
+
+// Every name of the compiler's table of bracket commands is in the
+// reference, so that a command added to the table is not left out of it.
+// (The header commands' table: header_names_test.cpp, as the two tables'
+// ids cannot share a file.)
+TEST(DocumentedCommands, TheReferenceNamesEveryBracketCommand) {
+    std::string reference = readFile(fs::path(VLC3_SOURCE_DIR) / "docs/reference.md");
+    std::transform(reference.begin(), reference.end(), reference.begin(), [](unsigned char c) { return std::toupper(c); });
+    for (int i = 0; i < kBracketNameCount; ++i) {
+        std::string name = kBracketNames[i].name;
+        EXPECT_NE(reference.find("`[" + name), std::string::npos) << "[" << name << "]";
+    }
 }
 
 // --- the example pieces ---------------------------------------------------
