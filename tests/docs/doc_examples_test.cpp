@@ -20,7 +20,7 @@
 //   lines. A line "..." stands for any number of lines; trailing blanks do
 //   not count. A command not followed by `echo $?` must exit 0. The source
 //   is saved under the name the first vlc3 command compiles (song.vls when
-//   none names one). A transcript replaces the checks of the paragraph above.
+//   none names one). A transcript replaces the checks of the first point.
 // - A table row whose second cell is `error`, `warning N` or `exit N`, and
 //   whose first and third cells are code, is a message: the first cell its
 //   text (a lone capital N stands for any number), the third a source that
@@ -28,7 +28,6 @@
 //   run beside a small song.vls. The source is compiled at warning level 4;
 //   the message must appear with its kind. A warning must also be hidden one
 //   level below its own.
-//
 // - A table with a column headed `example` holds one-line examples of track
 //   commands, and one headed `header example` examples of header commands;
 //   each cell that is code compiles, in a track line of track 1 on MIDI
@@ -39,6 +38,7 @@
 // Every piece in examples/ (also in folders below it) compiles cleanly in
 // its own folder and exports; a table below names what each must contain.
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -219,8 +219,8 @@ void checkTranscript(const TempDir& dir, const std::string& transcript, const st
                 return;
             }
             std::vector<std::string> rest(args.begin() + 1, args.end());
-            RunResult run = args[0] == "vlc3" ? runVlc3In(dir, rest, {}, stemOf(sourceNameOf("$ " + command.line)) + ".VLD")
-                                              : runProgramIn(dir, binary, rest);
+            std::string vld = stemOf(sourceNameOf("$ " + command.line)) + ".VLD";
+            RunResult run = args[0] == "vlc3" ? runVlc3In(dir, rest, {}, vld) : runProgramIn(dir, binary, rest);
             actual = normalised(shown(run));
             lastExit = run.exitCode;
             exitShown = false;
@@ -267,6 +267,13 @@ std::vector<fs::path> documentationPages() {
     return pages;
 }
 
+// A test's name from a file's: its stem, letters and digits only.
+std::string testName(const fs::path& file) {
+    std::string name = file.stem().string();
+    std::replace_if(name.begin(), name.end(), [](unsigned char c) { return !std::isalnum(c); }, '_');
+    return name;
+}
+
 std::string pageName(const fs::path& page) { return fs::relative(page, VLC3_SOURCE_DIR).string(); }
 
 class DocumentationPage : public testing::TestWithParam<fs::path> {};
@@ -309,11 +316,7 @@ TEST_P(DocumentationPage, EverySourceCompilesAndEveryTranscriptIsWhatThePrograms
 }
 
 INSTANTIATE_TEST_SUITE_P(Docs, DocumentationPage, testing::ValuesIn(documentationPages()),
-                         [](const testing::TestParamInfo<fs::path>& info) {
-                             std::string name = info.param.stem().string();
-                             std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
-                             return name;
-                         });
+                         [](const testing::TestParamInfo<fs::path>& info) { return testName(info.param); });
 
 // The guide and the reference carry examples; a page that lost them all
 // would pass the test above without testing anything.
@@ -512,7 +515,8 @@ TEST(DocumentedCommands, EveryExampleOfTheReferenceTablesCompiles) {
 // ids cannot share a file.)
 TEST(DocumentedCommands, TheReferenceNamesEveryBracketCommand) {
     std::string reference = readFile(fs::path(VLC3_SOURCE_DIR) / "docs/reference.md");
-    std::transform(reference.begin(), reference.end(), reference.begin(), [](unsigned char c) { return std::toupper(c); });
+    auto upper = [](unsigned char c) { return static_cast<char>(std::toupper(c)); };
+    std::transform(reference.begin(), reference.end(), reference.begin(), upper);
     for (int i = 0; i < kBracketNameCount; ++i) {
         std::string name = kBracketNames[i].name;
         EXPECT_NE(reference.find("`[" + name), std::string::npos) << "[" << name << "]";
@@ -580,11 +584,7 @@ TEST_P(ExamplePiece, CompilesCleanlyInItsFolderAndExports) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExamplePiece, testing::ValuesIn(examplePieces()),
-                         [](const testing::TestParamInfo<fs::path>& info) {
-                             std::string name = info.param.stem().string();
-                             std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
-                             return name;
-                         });
+                         [](const testing::TestParamInfo<fs::path>& info) { return testName(info.param); });
 
 TEST(ExamplePieces, EveryFamilyHasItsPiece) {
     std::vector<fs::path> pieces = examplePieces();
