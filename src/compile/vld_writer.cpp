@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/memory.h"
+#include "base/memory.h"
 #include "cli/switches.h"
-#include "compile/byte_order.h"
+#include "format/byte_order.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "compile/records.h"
+#include "records/records.h"
 
 using Bytes = std::vector<unsigned char>;
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "compile/byte_order.h"
 #include "dump/event_decoder.h"
 #include "dump/format.h"
+#include "format/byte_order.h"
 
 namespace vld {
 
