@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "dump/vld_dump.h"
+#include "dump/events.h"
 #include "format/event_table.h"
 
 namespace vld {
