@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/memory.h"
+#include "base/memory.h"
 #include "cli/run.h"
 #include "dump/vld_dump.h"
 

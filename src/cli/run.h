@@ -1,24 +1,14 @@
-// One whole run of the compiler, and the loading of source files.
+// One whole run of the compiler, and the names of its source and destination.
 #pragma once
 #include <string>
 #include <vector>
 
-// The whole source as read, then CR, LF and four bytes 255.
-using SourceText = std::vector<unsigned char>;
+#include "source/lines.h"
 
 // Runs the compiler on the arguments as main() would and returns the exit
 // code. Every piece of process-wide state is reset first, so two runs in one
 // process behave like two processes.
 int runVlc3(int argc, const char* const* argv);
-
-// Loads a file ("-" = standard input). Returns false when the file cannot be
-// opened; a short read ends the run with exit code 4.
-bool readfile(const char* name, SourceText& text);
-
-// Tries the name, then the name with each extension appended. Ends the run
-// with "file not found." when none opens. With remember set, the name that was
-// opened becomes the source name. The name found is left in `name`.
-SourceText openSource(std::string& name, const char* const* extensions, bool remember);
 
 // Loads the source and settles the destination name.
 SourceText resolveNames(const char* const* extensions, const char* destinationExtension);

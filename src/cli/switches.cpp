@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "cli/memory.h"
+#include "base/memory.h"
 
 namespace {
 

@@ -3,10 +3,9 @@
 // track lines that share their handlers.
 #include "commands/at_commands.h"
 
-#include "modulation/arcc.h"
-
 #include <algorithm>
 
+#include "commands/arcc.h"
 #include "commands/channel_messages.h"
 #include "commands/command_reading.h"
 #include "commands/emitters.h"

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "commands/arcc.h"
 #include "commands/bracket_table.h"
 #include "commands/channel_messages.h"
 #include "commands/command_reading.h"
@@ -14,7 +15,6 @@
 #include "commands/track_flow.h"
 #include "header/exclusive.h"
 #include "header/meter_key.h"
-#include "modulation/arcc.h"
 #include "scan/scanner.h"
 #include "track/chords.h"
 #include "track/velocity.h"

@@ -6,7 +6,7 @@
 #include "header/assign.h"
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
-#include "track/tuplets.h"
+#include "track/tuplet_events.h"
 
 namespace {
 

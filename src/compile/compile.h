@@ -1,21 +1,12 @@
 // The compile run: from a loaded source to the filled track records.
 #pragma once
 #include <cstdint>
+#include <string>
 
-#include "cli/run.h"
-#include "compile/records.h"
-#include "scan/line_tracking.h"
+#include "records/records.h"
+#include "source/lines.h"
 
 // Turns the source into the line buffer, runs the header commands and then
 // the track lines, and returns the 81 track records. `longestClocks` receives
 // the length in clocks of the longest track.
 TrackRecords makevld(SourceText&& source, const std::string& sourceName, headdata& hd, int32_t& longestClocks);
-
-// The header dispatcher: runs header commands from `text` until the first
-// line that belongs to the tracks, whose position it leaves in `rest`.
-// `trackMode` is set when a track line re-enters it.
-void compileHeader(TrackRecords& trk, Pos text, Pos& rest, headdata& hd, int trackMode);
-
-// The track loop: compiles everything from `text` to the end mark and closes
-// every listed track's stream.
-void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t& longestClocks);

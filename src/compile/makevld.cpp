@@ -1,5 +1,8 @@
 #include "compile/compile.h"
 
+#include "compile/track_lines.h"
+#include "header/dot_commands.h"
+#include "preprocess/preprocess.h"
 #include "scan/line_tracking.h"
 #include "source/lines.h"
 

@@ -5,14 +5,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
-#include "cli/memory.h"
+#include "base/memory.h"
 #include "cli/switches.h"
-#include "compile/byte_order.h"
+#include "format/byte_order.h"
+
+using namespace vld;
 
 namespace {
 
@@ -193,20 +197,20 @@ Bytes buildHeader(const TrackRecords& trk, const headdata& hd, int32_t longestCl
 
     Bytes header(kHeaderSize, 0);
     unsigned char* h = header.data();
-    h[0] = 0x1A;
-    for (int i = 0; i < 7; ++i) h[1 + i] = static_cast<unsigned char>("VeLtRa0"[i]);
-    putBE32(h + 8, commonLength ? 68 : 0);
-    putBE32(h + 12, 64 + commonLength);
-    putBE32(h + 20, 80 + commonLength + estimate);
-    putBE32(h + 36, hd.comment_offset ? static_cast<uint32_t>(hd.comment_offset) + 40 : 0);
-    putBE32(h + 40, static_cast<uint32_t>(longestClocks));
-    putBE16(h + 48, hd.meter);
-    h[52] = hd.key[0];
-    h[53] = hd.key[1];
-    putBE16(h + 54, static_cast<uint32_t>(hd.whole_note_clocks));
-    putBE16(h + 56, static_cast<uint16_t>(hd.tempo));
-    putBE32(h + 60, hd.flags);
-    h[74] = static_cast<unsigned char>(writtenTrackCount(trk, hd));
+    std::copy(std::begin(kMagic), std::end(kMagic), h);
+    putBE32(h + kCommonPointerField, commonLength ? kHeaderSize - pointerBase(kCommonPointerField) : 0);
+    putBE32(h + kTablePointerField, kHeaderSize + commonLength - pointerBase(kTablePointerField));
+    putBE32(h + kSizeEstimateField, kHeaderSize + commonLength + estimate);
+    putBE32(h + kCommentPointerField,
+            hd.comment_offset ? kHeaderSize + static_cast<uint32_t>(hd.comment_offset) - pointerBase(kCommentPointerField) : 0);
+    putBE32(h + kLongestClocksField, static_cast<uint32_t>(longestClocks));
+    putBE16(h + kMeterField, hd.meter);
+    h[kKeyField] = hd.key[0];
+    h[kKeyField + 1] = hd.key[1];
+    putBE16(h + kTimeBaseField, static_cast<uint32_t>(hd.whole_note_clocks));
+    putBE16(h + kTempoField, static_cast<uint16_t>(hd.tempo));
+    putBE32(h + kFlagsField, hd.flags);
+    h[kTrackCountField] = static_cast<unsigned char>(writtenTrackCount(trk, hd));
     return header;
 }
 
@@ -215,21 +219,21 @@ Bytes buildTrackTable(const TrackRecords& trk, const headdata& hd) {
     uint32_t table = kHeaderSize + static_cast<uint32_t>(trk[0].length);
     Bytes out;
     appendBE16(out, static_cast<uint32_t>(n - 1));
-    uint32_t blockHead = table + 2 + kTableEntrySize * n + 2;
+    uint32_t blockHead = table + kTableCountSize + kTableEntrySize * n + kTableSeparatorSize;
     int k = 0;
     forEachWrittenTrack(trk, hd, [&](int t) {
         const trkdata& track = trk[t];
         uint32_t comment = commentLength(track);
-        uint32_t events = blockHead + 16 + comment + (comment % 2);
-        uint32_t entry = table + 2 + kTableEntrySize * k;
+        uint32_t events = blockHead + kBlockHeadSize + comment + (comment % 2);
+        uint32_t entry = table + kTableCountSize + kTableEntrySize * k;
         out.push_back(0);
         out.push_back(track.kind == 1 ? 0x80 : 0);
         out.push_back(static_cast<unsigned char>(track.interface_no - 1));
         out.push_back(0);
         appendBE16(out, track.device);
         appendBE16(out, static_cast<uint16_t>(static_cast<int16_t>(static_cast<int8_t>(track.assigned_channel))));
-        appendBE32(out, events - (entry + 12));
-        appendBE32(out, blockHead - (entry + 16));
+        appendBE32(out, events - pointerBase(entry + kEntryEventsPointerField));
+        appendBE32(out, blockHead - pointerBase(entry + kEntryBlockPointerField));
         blockHead = events + static_cast<uint32_t>(track.length);
         ++k;
     });
@@ -255,8 +259,7 @@ void emitVld(const TrackRecords& trk, const headdata& hd, int32_t longestClocks,
         const trkdata& track = trk[t];
         head.clear();
         if (first) {
-            head.push_back(0x2F);
-            head.push_back(0x2F);
+            head.insert(head.end(), kTableSeparatorSize, kTableSeparator);
             first = false;
         }
         uint32_t comment = commentLength(track);

@@ -3,12 +3,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "compile/records.h"
+#include "format/file_layout.h"
+#include "records/records.h"
 
 using Bytes = std::vector<unsigned char>;
-
-constexpr size_t kHeaderSize = 80;
-constexpr size_t kTableEntrySize = 16;
 
 // Whether a listed track goes into the file: it is marked and has events, or
 // the compatibility level (-Z) is 3 or more.

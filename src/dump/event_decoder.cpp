@@ -5,11 +5,11 @@
 #include <utility>
 #include <vector>
 
-#include "compile/byte_order.h"
-#include "compile/event_table.h"
 #include "dump/exclusive_check.h"
 #include "dump/format.h"
-#include "dump/layout.h"
+#include "format/byte_order.h"
+#include "format/event_table.h"
+#include "format/layout.h"
 
 namespace vld {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "compile/event_table.h"
-#include "dump/vld_dump.h"
+#include "dump/events.h"
+#include "format/event_table.h"
 
 namespace vld {
 

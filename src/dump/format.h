@@ -1,8 +1,9 @@
-// Small text helpers shared by the decoder and the two listings.
+// Small text helpers and the names shared by the decoder and the two listings.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vld {
 
@@ -20,5 +21,11 @@ std::string quotedText(const std::string& bytes);
 // as Latin-1; the output is valid UTF-8.
 std::string jsonString(const unsigned char* bytes, size_t count);
 std::string jsonString(const std::string& bytes);
+
+// Names used by both listings.
+std::string deviceName(uint16_t device);
+std::string keyName(int8_t fifths, uint8_t mode);
+std::string noteName(unsigned note);
+std::vector<std::string> flagNames(uint32_t flags);
 
 }  // namespace vld

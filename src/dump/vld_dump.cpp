@@ -2,18 +2,14 @@
 
 #include <cstring>
 
-#include "compile/byte_order.h"
 #include "dump/event_decoder.h"
 #include "dump/format.h"
+#include "format/byte_order.h"
+#include "format/file_layout.h"
 
 namespace vld {
 
 namespace {
-
-constexpr uint32_t kHeaderSize = 80;
-constexpr unsigned char kMagic[8] = {0x1A, 'V', 'e', 'L', 't', 'R', 'a', '0'};
-constexpr uint32_t kEntrySize = 16;
-constexpr uint32_t kBlockHeadSize = 16;
 
 class FrameReader {
 public:
@@ -59,40 +55,42 @@ bool FrameReader::readHeader() {
         return fail(0, "the file has " + std::to_string(size_) + " bytes, too few for the 80-byte header");
     }
     if (std::memcmp(data_, kMagic, sizeof kMagic) != 0) {
-        return fail(0, "bad magic: the file does not begin with 1A \"VeLtRa0\" (it begins " + hexBytes(data_, 8) + ")");
+        return fail(0, "bad magic: the file does not begin with 1A \"VeLtRa0\" (it begins " + hexBytes(data_, sizeof kMagic) + ")");
     }
     HeaderInfo& h = dump_.header;
-    h.common_pointer = getBE32(data_ + 8);
-    h.table_pointer = getBE32(data_ + 12);
-    h.size_estimate = getBE32(data_ + 20);
-    h.comment_pointer = getBE32(data_ + 36);
-    h.longest_clocks = getBE32(data_ + 40);
-    h.meter = static_cast<uint16_t>(getBE16(data_ + 48));
-    h.key[0] = data_[52];
-    h.key[1] = data_[53];
-    h.time_base = static_cast<uint16_t>(getBE16(data_ + 54));
-    h.tempo = static_cast<uint16_t>(getBE16(data_ + 56));
-    h.flags = getBE32(data_ + 60);
-    h.track_count = data_[74];
+    h.common_pointer = getBE32(data_ + kCommonPointerField);
+    h.table_pointer = getBE32(data_ + kTablePointerField);
+    h.size_estimate = getBE32(data_ + kSizeEstimateField);
+    h.comment_pointer = getBE32(data_ + kCommentPointerField);
+    h.longest_clocks = getBE32(data_ + kLongestClocksField);
+    h.meter = static_cast<uint16_t>(getBE16(data_ + kMeterField));
+    h.key[0] = data_[kKeyField];
+    h.key[1] = data_[kKeyField + 1];
+    h.time_base = static_cast<uint16_t>(getBE16(data_ + kTimeBaseField));
+    h.tempo = static_cast<uint16_t>(getBE16(data_ + kTempoField));
+    h.flags = getBE32(data_ + kFlagsField);
+    h.track_count = data_[kTrackCountField];
     dump_.header_read = true;
 
-    if (!resolve(12, 16, "track table", table_)) return false;
-    if (table_ < kHeaderSize) return fail(12, "the track table pointer leads into the header (to " + hexNumber(table_) + ")");
+    if (!resolve(kTablePointerField, pointerBase(kTablePointerField), "track table", table_)) return false;
+    if (table_ < kHeaderSize) {
+        return fail(kTablePointerField, "the track table pointer leads into the header (to " + hexNumber(table_) + ")");
+    }
     common_start = common_end = kHeaderSize;
     if (h.common_pointer != 0) {
         uint32_t common = 0;
-        if (!resolve(8, 12, "common data", common)) return false;
-        if (common != kHeaderSize) return fail(8, "the common data pointer does not lead to offset 0x0050");
+        if (!resolve(kCommonPointerField, pointerBase(kCommonPointerField), "common data", common)) return false;
+        if (common != kHeaderSize) return fail(kCommonPointerField, "the common data pointer does not lead to offset 0x0050");
         common_end = table_;
     } else if (table_ != kHeaderSize) {
-        return fail(12, "no common data, but the track table does not follow the header (it is at " +
+        return fail(kTablePointerField, "no common data, but the track table does not follow the header (it is at " +
                             hexNumber(table_) + ")");
     }
     if (h.comment_pointer != 0) {
         uint32_t text = 0;
-        if (!resolve(36, 40, "comment", text)) return false;
+        if (!resolve(kCommentPointerField, pointerBase(kCommentPointerField), "comment", text)) return false;
         if (text < common_start || text >= common_end) {
-            return fail(36, "the comment pointer leads outside the common data (to " + hexNumber(text) + ")");
+            return fail(kCommentPointerField, "the comment pointer leads outside the common data (to " + hexNumber(text) + ")");
         }
         const unsigned char* begin = data_ + text;
         const unsigned char* end = static_cast<const unsigned char*>(std::memchr(begin, 0, common_end - text));
@@ -104,64 +102,67 @@ bool FrameReader::readHeader() {
 }
 
 bool FrameReader::readTable() {
-    if (size_ - table_ < 2) return fail(table_, "the track table is cut short by the end of the file");
+    if (size_ - table_ < kTableCountSize) return fail(table_, "the track table is cut short by the end of the file");
     uint32_t stored = getBE16(data_ + table_);
     uint32_t n = stored == 0xFFFF ? 0 : stored + 1;
     if (n != dump_.header.track_count) {
         return fail(table_, "the track table counts " + std::to_string(n) + " track(s), the header " +
                                 std::to_string(dump_.header.track_count));
     }
-    uint32_t entries = table_ + 2;
-    if (uint64_t{entries} + uint64_t{kEntrySize} * n + (n ? 2 : 0) > size_) {
+    uint32_t entries = table_ + kTableCountSize;
+    if (uint64_t{entries} + uint64_t{kTableEntrySize} * n + (n ? kTableSeparatorSize : 0) > size_) {
         return fail(table_, "the track table of " + std::to_string(n) + " track(s) runs past the end of the file");
     }
-    uint32_t separator = entries + kEntrySize * n;
-    if (n && (data_[separator] != 0x2F || data_[separator + 1] != 0x2F)) {
+    uint32_t separator = entries + kTableEntrySize * n;
+    if (n && (data_[separator] != kTableSeparator || data_[separator + 1] != kTableSeparator)) {
         return fail(separator, "the separator 2F 2F is missing behind the track table");
     }
-    uint32_t expected_block = n ? separator + 2 : separator;
+    uint32_t expected_block = n ? separator + kTableSeparatorSize : separator;
     for (uint32_t k = 0; k < n; ++k) {
-        uint32_t e = entries + kEntrySize * k;
+        uint32_t e = entries + kTableEntrySize * k;
         TrackEntry track;
         track.order = static_cast<int>(k) + 1;
-        track.rhythm = data_[e + 1] & 0x80;
-        track.interface_byte = data_[e + 2];
-        track.device = static_cast<uint16_t>(getBE16(data_ + e + 4));
-        track.channel = static_cast<uint16_t>(getBE16(data_ + e + 6));
-        if (!resolve(e + 12, e + 16, "block head", track.block_offset)) return false;
+        track.rhythm = data_[e + kEntryKindField] & 0x80;
+        track.interface_byte = data_[e + kEntryInterfaceField];
+        track.device = static_cast<uint16_t>(getBE16(data_ + e + kEntryDeviceField));
+        track.channel = static_cast<uint16_t>(getBE16(data_ + e + kEntryChannelField));
+        if (!resolve(e + kEntryBlockPointerField, pointerBase(e + kEntryBlockPointerField), "block head", track.block_offset))
+            return false;
         if (track.block_offset != expected_block) {
-            return fail(e + 12, "the block head of track " + std::to_string(k + 1) + " is at " +
+            return fail(e + kEntryBlockPointerField, "the block head of track " + std::to_string(k + 1) + " is at " +
                                     hexNumber(track.block_offset) + ", not right behind the previous block at " +
                                     hexNumber(expected_block));
         }
         uint32_t b = track.block_offset;
         if (size_ - b < kBlockHeadSize) return fail(b, "the block head of track " + std::to_string(k + 1) + " is cut short");
-        uint32_t comment = getBE32(data_ + b + 12);
+        uint32_t comment = getBE32(data_ + b + kBlockCommentLengthField);
         uint64_t events = uint64_t{b} + kBlockHeadSize + comment + (comment % 2);
         if (events > size_) {
-            return fail(b + 12, "the comment of track " + std::to_string(k + 1) + " (" + std::to_string(comment) +
+            return fail(b + kBlockCommentLengthField, "the comment of track " + std::to_string(k + 1) + " (" + std::to_string(comment) +
                                     " bytes) runs past the end of the file");
         }
         track.comment.assign(reinterpret_cast<const char*>(data_ + b + kBlockHeadSize), comment);
-        if (!resolve(e + 8, e + 12, "event data", track.events_offset)) {
+        const uint32_t eventsField = e + kEntryEventsPointerField;
+        if (!resolve(eventsField, pointerBase(eventsField), "event data", track.events_offset)) {
             // A track whose stream is empty and is last may point at the file's end.
-            if (getBE32(data_ + e + 8) + uint64_t{e} + 12 != size_) return false;
+            if (getBE32(data_ + eventsField) + uint64_t{pointerBase(eventsField)} != size_) return false;
             dump_.problems.pop_back();
             track.events_offset = size_;
         }
         if (track.events_offset != events) {
-            return fail(e + 8, "the event data of track " + std::to_string(k + 1) + " is at " +
+            return fail(e + kEntryEventsPointerField, "the event data of track " + std::to_string(k + 1) + " is at " +
                                    hexNumber(track.events_offset) + ", not right behind its comment at " +
                                    hexNumber(static_cast<uint32_t>(events)));
         }
         dump_.tracks.push_back(track);
         // The stream runs to the next block head, or to the end of the file.
         if (k + 1 < n) {
-            uint32_t next = entries + kEntrySize * (k + 1);
+            uint32_t next = entries + kTableEntrySize * (k + 1);
             uint32_t next_block = 0;
-            if (!resolve(next + 12, next + 16, "block head", next_block)) return false;
+            if (!resolve(next + kEntryBlockPointerField, pointerBase(next + kEntryBlockPointerField), "block head", next_block))
+                return false;
             if (next_block < track.events_offset) {
-                return fail(next + 12, "the block head of track " + std::to_string(k + 2) +
+                return fail(next + kEntryBlockPointerField, "the block head of track " + std::to_string(k + 2) +
                                            " lies before the event data of track " + std::to_string(k + 1));
             }
             expected_block = next_block;
@@ -216,63 +217,6 @@ Dump dumpVld(const unsigned char* data, size_t size, const DumpOptions& options,
         dump.streams.push_back(decodeStream(input));
     }
     return dump;
-}
-
-const Operand* Event::operand(std::string_view label) const {
-    for (const Operand& op : operands) {
-        if (op.label == label) return &op;
-    }
-    return nullptr;
-}
-
-int64_t Event::number(std::string_view label, int64_t otherwise) const {
-    const Operand* op = operand(label);
-    return op ? op->value : otherwise;
-}
-
-std::string deviceName(uint16_t device) {
-    switch (device) {
-    case 0x0000: return "FM";
-    case 0x0001: return "ADPCM";
-    case 0x7FFE: return "track";
-    case 0xFFFE: return "all";
-    case 0xFFFF: return "MIDI current IF";
-    default: break;
-    }
-    if (device >= 0x8000 && device < 0x8100) return "MIDI IF " + std::to_string(device - 0x8000 + 1);
-    return "device " + hexNumber(device);
-}
-
-std::string keyName(int8_t fifths, uint8_t mode) {
-    static const char* const kMajor[] = {"Cb", "Gb", "Db", "Ab", "Eb", "Bb", "F", "C",
-                                         "G",  "D",  "A",  "E",  "B",  "F#", "C#"};
-    static const char* const kMinor[] = {"Ab", "Eb", "Bb", "F",  "C",  "G",  "D", "A",
-                                         "E",  "B",  "F#", "C#", "G#", "D#", "A#"};
-    bool named = fifths >= -7 && fifths <= 7 && mode <= 1;
-    if (named) return std::string(mode ? kMinor[fifths + 7] : kMajor[fifths + 7]) + (mode ? " minor" : " major");
-    if (mode == 255) return "invalid key (fifths " + std::to_string(fifths) + ")";
-    return "fifths " + std::to_string(fifths) + ", mode " + std::to_string(mode);
-}
-
-std::string noteName(unsigned note) {
-    static const char* const kNames[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
-    return kNames[note % 12] + std::to_string(static_cast<int>(note / 12) - 1);
-}
-
-std::vector<std::string> flagNames(uint32_t flags) {
-    static const struct {
-        uint32_t bit;
-        const char* name;
-    } kFlags[] = {{0x0001, "initialize"}, {0x0080, "wave form"}, {0x1000, "midi out"}, {0x2000, "text or exclusive"}};
-    std::vector<std::string> names;
-    for (const auto& f : kFlags) {
-        if (flags & f.bit) names.push_back(f.name);
-        flags &= ~f.bit;
-    }
-    for (uint32_t bit = 1; bit; bit <<= 1) {
-        if (flags & bit) names.push_back(hexNumber(bit));
-    }
-    return names;
 }
 
 }  // namespace vld

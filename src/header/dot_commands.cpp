@@ -3,7 +3,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "compile/compile.h"
+#include "header/dot_commands.h"
+
+#include "base/random.h"
 #include "header/assign.h"
 #include "header/dot_command_table.h"
 #include "header/exclusive.h"
@@ -11,7 +13,6 @@
 #include "header/module_setup.h"
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
-#include "track/random.h"
 
 namespace {
 

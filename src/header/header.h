@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "compile/records.h"
+#include "records/records.h"
 #include "scan/line_tracking.h"
 
 // A track set: track numbers ended by a byte with its top bit set. The header

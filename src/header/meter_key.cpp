@@ -3,9 +3,9 @@
 #include <string_view>
 #include <utility>
 
+#include "records/trkinf.h"
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
-#include "track/trkinf.h"
 
 namespace {
 

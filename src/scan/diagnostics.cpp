@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "cli/memory.h"
+#include "base/memory.h"
 #include "cli/switches.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "scan/scanner.h"
 
-#include "compile/records.h"
+#include "records/records.h"
 #include "scan/diagnostics.h"
 
 namespace {

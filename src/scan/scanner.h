@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "compile/event_buffer.h"
+#include "format/event_buffer.h"
 #include "scan/line_tracking.h"
 
 struct headdata;

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/run.h"
+// The whole source as read, then CR, LF and four bytes 255.
+using SourceText = std::vector<unsigned char>;
 
 struct LINEFILEDATA;
 
@@ -42,10 +43,3 @@ struct LineBuffer {
 
 // Splits a source text block into lines numbered from 1, all from `file`.
 LineChain makeLineBuf(const SourceText& text, const LINEFILEDATA& file);
-
-// Splits, preprocesses and joins a source; `files` must already hold the main
-// source's record. The source text is released.
-LineBuffer v3macro(SourceText&& text, LineFileChain&& files);
-
-// Joins the line texts into the line buffer (then hands it to the debug dump).
-void joinLines(LineChain&& chain, LineBuffer& out);

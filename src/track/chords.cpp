@@ -7,7 +7,7 @@
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
 #include "track/notes.h"
-#include "track/tuplets.h"
+#include "track/tuplet_events.h"
 #include "track/velocity.h"
 
 namespace {

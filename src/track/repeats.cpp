@@ -5,7 +5,7 @@
 
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
-#include "track/tuplets.h"
+#include "track/tuplet_events.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #pragma once
 #include <vector>
 
-#include "compile/records.h"
 #include "header/header.h"
+#include "records/records.h"
+#include "records/trkinf.h"
 #include "scan/line_tracking.h"
-#include "track/trkinf.h"
 
 struct TrackCompile {
     TrackRecords& trk;

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "compile/byte_order.h"
+#include "format/byte_order.h"
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
 #include "track/notes.h"
@@ -160,21 +160,6 @@ Pos closeReserved(Pos p, TrackCompile& tc) {
 }
 
 }  // namespace
-
-void recordTupletEvent(TrackCompile& tc, int track, int nodeKind) {
-    trkinf& info = tc.inf[track];
-    SequenceItem q = info.quantize_index < info.quantize.size() ? info.quantize[info.quantize_index]
-                                                                 : SequenceItem{info.gate_resolution};
-    info.r.push_back(TupletNode{static_cast<int32_t>(tc.trk[track].buf.size()), q.value, q.kind,
-                                static_cast<uint8_t>(nodeKind)});
-    ++info.tuplet_depth;
-}
-
-void recordTupletOffsetField(trkinf& info, size_t field, size_t from, size_t to) {
-    if (info.tuplet_depth == 0) return;
-    info.tuplet_fields.push_back(
-        OffsetField{static_cast<int32_t>(field), static_cast<int32_t>(from), static_cast<int32_t>(to)});
-}
 
 Pos openTuplet(Pos p, TrackCompile& tc) {
     Pos q = skipWhite(p);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/random.h"
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
-#include "track/random.h"
 
 int clampVelocity(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, 0, 127)); }
 

@@ -1,8 +1,8 @@
 #include <string>
 
 #include "commands/emitters.h"
-#include "compile/records.h"
 #include "header/header.h"
+#include "records/records.h"
 #include "scan/scan_fixture.h"
 #include "support/harness.h"
 #include "track/track_cases.h"

@@ -1,5 +1,5 @@
 #include "commands/sequences.h"
-#include "compile/records.h"
+#include "records/records.h"
 #include "scan/scan_fixture.h"
 #include "track/track_cases.h"
 

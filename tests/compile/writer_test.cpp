@@ -7,8 +7,8 @@
 #include <string>
 
 #include "cli/switches.h"
-#include "compile/records.h"
 #include "compile/vld_writer.h"
+#include "records/records.h"
 #include "support/harness.h"
 
 namespace {

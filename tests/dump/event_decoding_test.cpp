@@ -6,10 +6,10 @@
 #include <set>
 #include <tuple>
 
-#include "compile/event_table.h"
 #include "dump/dump_support.h"
 #include "dump/event_decoder.h"
 #include "dump/exclusive_check.h"
+#include "format/event_table.h"
 
 namespace {
 

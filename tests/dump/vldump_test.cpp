@@ -9,10 +9,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "compile/byte_order.h"
 #include "dump/dump_support.h"
 #include "dump/json.h"
 #include "dump/vld_listing.h"
+#include "format/byte_order.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "compile/byte_order.h"
 #include "export/player.h"
+#include "format/byte_order.h"
 #include "support/harness.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "compile/compile.h"
+#include "header/dot_commands.h"
 #include "header/meter_key.h"
 #include "header_cases.h"
 #include "scan/scan_fixture.h"

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "compile/records.h"
 #include "header/exclusive.h"
-#include "scan/scan_fixture.h"
 #include "header_cases.h"
+#include "records/records.h"
+#include "scan/scan_fixture.h"
 
 namespace {
 

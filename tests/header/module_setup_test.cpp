@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "compile/records.h"
 #include "header/module_setup.h"
 #include "header_cases.h"
+#include "records/records.h"
 
 namespace {
 

@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/memory.h"
+#include "base/memory.h"
 #include "cli/switches.h"
+#include "preprocess/preprocess.h"
 #include "scan/diagnostics.h"
 #include "scan/line_tracking.h"
 #include "source/lines.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "compile/records.h"
+#include "records/records.h"
 #include "scan/scanner.h"
 #include "scan_fixture.h"
 

@@ -1,7 +1,7 @@
-#include "track/random.h"
-#include "track/trkinf.h"
+#include "base/random.h"
+#include "records/records.h"
+#include "records/trkinf.h"
 #include "track/velocity.h"
-#include "compile/records.h"
 #include "track_cases.h"
 
 namespace {

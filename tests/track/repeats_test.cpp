@@ -1,4 +1,4 @@
-#include "compile/records.h"
+#include "records/records.h"
 #include "scan/scan_fixture.h"
 #include "scan/scanner.h"
 #include "track/repeats.h"

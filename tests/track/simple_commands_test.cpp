@@ -1,4 +1,4 @@
-#include "compile/records.h"
+#include "records/records.h"
 #include "scan/scan_fixture.h"
 #include "track/simple_commands.h"
 #include "track_cases.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "compile/byte_order.h"
+#include "format/byte_order.h"
 
 // Owns a track's stream. Every append grows the block as needed, so no command
 // can write past its end whatever the source says; reads and patches outside

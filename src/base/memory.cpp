@@ -1,4 +1,4 @@
-#include "cli/memory.h"
+#include "base/memory.h"
 
 #include <cstdarg>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-// Reading the operand layouts of the event table (compile/event_table.h
+// Reading the operand layouts of the event table (format/event_table.h
 // describes the notation) one token at a time. Everything here is constexpr,
 // so that a malformed layout in the table stops the build.
 #pragma once

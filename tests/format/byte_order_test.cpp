@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "compile/byte_order.h"
-#include "compile/event_buffer.h"
+#include "format/byte_order.h"
+#include "format/event_buffer.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "track/trkinf.h"
+#include "records/trkinf.h"
 
-#include "compile/records.h"
+#include "records/records.h"
 
 void initTrkInf(trkinf& info, headdata& hd) {
     info = trkinf{};

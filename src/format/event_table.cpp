@@ -1,4 +1,4 @@
-#include "compile/event_table.h"
+#include "format/event_table.h"
 
 #include <iterator>
 

@@ -1,6 +1,6 @@
 // The preprocessing pass: `.define` macros and `.include` files, line by line
 // before any compiling, and the dump of the expanded text.
-#include "source/preprocess.h"
+#include "preprocess/preprocess.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,10 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "cli/memory.h"
+#include "base/memory.h"
 #include "cli/switches.h"
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
+#include "source/load.h"
 
 namespace {
 
@@ -506,4 +507,31 @@ void debugDump(const std::vector<unsigned char>& text) {
     size_t count = text.size() >= 6 ? text.size() - 6 : 0;
     std::fwrite(text.data(), 1, count, file);
     std::fclose(file);
+}
+
+LineBuffer v3macro(SourceText&& text, LineFileChain&& files) {
+    LineBuffer out;
+    out.files = std::move(files);
+    LineChain chain = makeLineBuf(text, out.files.front());
+    SourceText().swap(text);
+    expandMacroMain(chain, out.files);
+    joinLines(std::move(chain), out);
+    return out;
+}
+
+void joinLines(LineChain&& chain, LineBuffer& out) {
+    size_t total = 7;
+    for (const vlsdata& line : chain) total += line.text.size();
+    out.text.clear();
+    out.text.reserve(total);
+    out.lines.clear();
+    out.lines.reserve(chain.size());
+    for (vlsdata& line : chain) {
+        out.text.insert(out.text.end(), line.text.begin(), line.text.end());
+        out.lines.push_back(line.where);
+        std::string().swap(line.text);
+    }
+    chain.clear();
+    out.text.insert(out.text.end(), 6, 255);
+    debugDump(out.text);
 }

@@ -1,12 +1,14 @@
 // The track loop: track lines, command by command, over the current track set.
+#include "compile/track_lines.h"
+
 #include <algorithm>
 
 #include "cli/switches.h"
 #include "commands/at_commands.h"
 #include "commands/bracket_commands.h"
 #include "commands/sequences.h"
-#include "compile/compile.h"
 #include "header/assign.h"
+#include "header/dot_commands.h"
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
 #include "track/chords.h"

@@ -1,4 +1,4 @@
-#include "modulation/arcc.h"
+#include "commands/arcc.h"
 
 #include <algorithm>
 #include <string>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "compile/event_buffer.h"
+#include "format/event_buffer.h"
 
 constexpr int kTrackCount = 81;  // record 0 is the common stream, 1 to 80 the tracks
 constexpr uint8_t kNoTrack = 255;

@@ -1,11 +1,11 @@
-#include "compile/event_buffer.h"
+#include "format/event_buffer.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "cli/memory.h"
-#include "compile/byte_order.h"
+#include "base/memory.h"
+#include "format/byte_order.h"
 
 EventBuffer::EventBuffer(EventBuffer&& other) noexcept
     : block_(std::exchange(other.block_, nullptr)),

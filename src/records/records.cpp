@@ -1,4 +1,4 @@
-#include "compile/records.h"
+#include "records/records.h"
 
 #include <cstring>
 

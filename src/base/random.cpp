@@ -1,4 +1,4 @@
-#include "track/random.h"
+#include "base/random.h"
 
 namespace {
 uint32_t g_state = 1;
