@@ -284,7 +284,7 @@ Pos portamentoCommand(Pos p, TrackCompile& tc, unsigned code, char closing) {
                                           : noteVelocity(tc, t, 0, kValueOmitted, mode, g.step);
         if (info.velocity_sequence_enable) advanceVelocityIndex(info);
 
-        buf.put(code);
+        buf.begin(code == vld::eventNamed("portamento").code ? vld::eventNamed("portamento") : vld::eventNamed("bracket portamento"));
         buf.put(static_cast<unsigned>(g.notes[0].number + (g.delay != 0 ? 0x80 : 0)));
         info.portamento_values[1] = g.delay;
         buf.put(static_cast<unsigned>(g.notes[1].number + (g.time != 0 ? 0x80 : 0)));
