@@ -66,14 +66,6 @@ void EventBuffer::putBytes(const void* bytes, size_t count) {
     size_ += count;
 }
 
-void EventBuffer::putRaw(const void* bytes, size_t count) {
-    pauseChecks();
-    if (count == 0) return;
-    reserve(size_ + count);
-    std::memcpy(block_ + size_, bytes, count);
-    size_ += count;
-}
-
 uint32_t EventBuffer::readBE16(size_t offset) const { return (uint32_t{at(offset)} << 8) | at(offset + 1); }
 
 uint32_t EventBuffer::readBE32(size_t offset) const { return (readBE16(offset) << 16) | readBE16(offset + 2); }
@@ -185,6 +177,7 @@ void EventBuffer::checkBegin(uint8_t row, unsigned code) {
     const vld::EventRow& r = kEventTable[row];
     if (code < r.code || code > r.last_code) failCheck("a code outside its row");
     checked_row_ = row;
+    rows_begun_.set(row);
     layout_at_ = 0;
     fnotes_ = fnote_bits_ = fdurs_ = 0;
     if (tokenAt(r.layout, 0) == "codenote") layout_at_ = nextToken(r.layout, 0);

@@ -1,5 +1,6 @@
 // The bytes of one track's event stream.
 #pragma once
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -79,11 +80,20 @@ public:
         checkPadding();
         append(value);
     }
+#ifdef VLC3_CHECK_EVENTS
+    // The rows of every event begun in this stream, and whether the source
+    // put bytes of its own into it: for tests that compare the writer's rows
+    // with the readings of the decoder.
+    using RowSet = std::bitset<std::size(vld::kEventTable)>;
+    const RowSet& rowsBegun() const { return rows_begun_; }
+    bool rawBytesWritten() const { return raw_written_; }
+#endif
+
     // Bytes the source puts into the stream as they are; they belong to no
     // event the compiler knows, so the checks pause until the next one starts.
-    void putRaw(const void* bytes, size_t count);
     void putRaw(unsigned value) {
         pauseChecks();
+        noteRawBytes();
         append(value);
     }
 
@@ -119,6 +129,7 @@ private:
     void checkOperand(Width width, unsigned value = 0);
     void checkPadding();
     void pauseChecks() { checked_row_ = kUnchecked; }
+    void noteRawBytes() { raw_written_ = true; }
     [[noreturn]] void failCheck(const char* what) const;
     bool restIsOptional() const;
 
@@ -131,11 +142,14 @@ private:
     uint8_t fnotes_ = 0;
     uint8_t fnote_bits_ = 0;
     uint8_t fdurs_ = 0;
+    RowSet rows_begun_;
+    bool raw_written_ = false;
 #else
     void checkBegin(uint8_t, unsigned) {}
     void checkOperand(Width, unsigned = 0) {}
     void checkPadding() {}
     void pauseChecks() {}
+    void noteRawBytes() {}
 #endif
 
     unsigned char* block_ = nullptr;
