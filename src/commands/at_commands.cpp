@@ -51,7 +51,9 @@ Pos twoPositionCommand(Pos p, TrackCompile& tc, const char* message, Check value
 Pos hCommand(Pos p, TrackCompile& tc) {
     return twoPositionCommand(p, tc, "@H parameter error.", [](int32_t) { return false; },
                               [](EventBuffer& out, int position, int32_t value) {
-                                  out.begin(position == 0 ? vld::eventNamed("lfo delay") : vld::eventNamed("arcc delay", vld::kTrackStream, vld::Pick::wordPresence));
+                                  out.begin(position == 0 ? vld::eventNamed("lfo delay")
+                                                          : vld::eventNamed("arcc delay", vld::kTrackStream,
+                                                                            vld::Pick::wordPresence));
                                   if (position == 1) out.put(0x00);
                                   out.putBE16(1);
                                   out.putBE16(static_cast<uint32_t>(value) & 0xFFFF);

@@ -15,6 +15,10 @@
 
 namespace {
 
+// The two forms of a parameter block, `(@n ...)` and `(Vn ...)`.
+constexpr vld::EventName kParameterBlockAt = vld::eventNamed("parameter block @", vld::kCommonStream);
+constexpr vld::EventName kParameterBlockV = vld::eventNamed("parameter block V", vld::kCommonStream);
+
 // The parameter image that `(@` and `(V` fill: zero but for bytes 46 and 47.
 constexpr uint8_t kDefaultParameterBlock[55] = {
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
@@ -278,7 +282,7 @@ Pos readParameterBlock(Pos p, headdata& hd) {
 Pos parameterBlockForm(Pos p, HeaderRun& run, unsigned code) {
     int32_t n = 0;
     p = requiredNumber(p, n);
-    if (code == vld::eventNamed("parameter block @", vld::kCommonStream).code) {
+    if (code == kParameterBlockAt.code) {
         std::memcpy(run.hd.parameter_block + 46, kDefaultParameterBlock + 46, 9);
     } else {
         int32_t zero = 0;
@@ -286,8 +290,7 @@ Pos parameterBlockForm(Pos p, HeaderRun& run, unsigned code) {
         p = requiredNumber(p, zero);
         if (zero != 0) sourceError("SYNTAX ERROR", p);
     }
-    run.common().begin(code == vld::eventNamed("parameter block @", vld::kCommonStream).code ? vld::eventNamed("parameter block @", vld::kCommonStream)
-                                                                          : vld::eventNamed("parameter block V", vld::kCommonStream));
+    run.common().begin(code == kParameterBlockAt.code ? kParameterBlockAt : kParameterBlockV);
     run.common().put(static_cast<unsigned>(n));
     p = readParameterBlock(p, run.hd);
     run.common().putBytes(run.hd.parameter_block, sizeof run.hd.parameter_block);
@@ -302,9 +305,9 @@ Pos parenthesisedForm(Pos paren, HeaderRun& run) {
     int32_t n = 0;
     switch (letter) {
         case '@':
-            return parameterBlockForm(p, run, vld::eventNamed("parameter block @", vld::kCommonStream).code);
+            return parameterBlockForm(p, run, kParameterBlockAt.code);
         case 'V':
-            return parameterBlockForm(p, run, vld::eventNamed("parameter block V", vld::kCommonStream).code);
+            return parameterBlockForm(p, run, kParameterBlockV.code);
         case 'A':
             return assignCommand(p, run.trk, run.hd, true);
         case 'B':
