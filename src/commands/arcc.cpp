@@ -51,6 +51,16 @@ constexpr Keyword kModes[] = {{"normal", 0}, {"special", 1}, {"enhanced", 2}};
 constexpr Keyword kPhases[] = {{"normal", 0}, {"reverse", 1}, {"inverse", 2}};
 
 // One modulator block being read.
+// A 16-bit operand of an ARCC event; every other operand is a byte.
+struct Word {
+    uint32_t value;
+};
+void putOperand(EventBuffer& out, Word word) { out.putBE16(word.value); }
+template <typename Byte>
+void putOperand(EventBuffer& out, Byte byte) {
+    out.put(static_cast<unsigned>(byte));
+}
+
 struct Block {
     TrackCompile& tc;
     int n;  // 1 to 4
@@ -62,14 +72,15 @@ struct Block {
     [[noreturn]] void formatError(std::string_view keyword, Pos p) const {
         sourceError(message(keyword, " format error.").c_str(), p);
     }
-    // The code, the modulator byte and `bytes`, to every track of the set.
-    template <typename... Bytes>
-    void emit(unsigned code, Bytes... bytes) const {
+    // The event, the modulator byte and `operands` (bytes, or `Word`s), to
+    // every track of the set.
+    template <typename... Operands>
+    void emit(vld::EventName event, Operands... operands) const {
         forEachTrackOf(tc.set(), [&](int t) {
             EventBuffer& out = tc.trk[t].buf;
-            out.put(code);
+            out.begin(event);
             out.put(modulatorByte());
-            (out.put(static_cast<unsigned>(bytes)), ...);
+            (putOperand(out, operands), ...);
         });
     }
 };
@@ -114,7 +125,7 @@ Pos controlHandler(const Block& block, Pos p) {
         p = getNumber(p, controller, status);
         if (status != kNumberRead) block.formatError("CONTROL", p);
     }
-    block.emit(0xF7, 0x80, controller & 0xFF);
+    block.emit(vld::eventNamed("arcc control"), 0x80, controller & 0xFF);
     return p;
 }
 
@@ -126,7 +137,7 @@ Pos rangedHandler(const Block& block, Pos p, std::string_view name, unsigned sel
     p = getNumber(p, value, status);
     if (status != kNumberRead) sourceError(block.message(name, ": parameter can't omit.").c_str(), start);
     if (value < 0 || value > 127) sourceError(block.message(name, ": parameter is out of range.").c_str(), p);
-    block.emit(0xF7, selector, value);
+    block.emit(vld::eventNamed("arcc control"), selector, value);
     return p;
 }
 
@@ -141,7 +152,7 @@ Pos deepenHandler(const Block& block, Pos p) {
     std::string tooMany = block.message("DEEPEN", ": too many parameters.");
     std::string relative = block.message("DEEPEN", " can't use relational parameters.");
     FlaggedEvent event;
-    event.code = 0xDB;
+    event.event = vld::eventNamed("arcc deepen");
     event.max_parameters = 3;
     event.widths = {kFieldStep, kFieldByte, kFieldStep};
     event.omission_allowed = true;
@@ -158,7 +169,7 @@ Pos timingHandler(const Block& block, Pos p, bool speed) {
     std::string tooMany = block.message(name, ": too many parameters.");
     std::string relative = block.message(name, " can't use relatinal parameters.");
     FlaggedEvent event;
-    event.code = speed ? 0xE6 : 0xE7;
+    event.event = speed ? vld::eventNamed("arcc speed") : vld::eventNamed("arcc delay", vld::kTrackStream, vld::Pick::always);
     // The presence byte has room for eight values.
     event.max_parameters = 8;
     event.widths = {kFieldWord, kFieldWord, kFieldWord, kFieldWord, kFieldWord, kFieldWord, kFieldWord, kFieldWord};
@@ -176,14 +187,14 @@ Pos waveformHandler(const Block& block, Pos p) {
     int32_t w = 0;
     p = requiredKeyword(block, "WAVEFORM", p, kWaveforms, w);
     uint32_t value = static_cast<uint32_t>(w > 7 ? wrapped(int64_t{w} + 32760) : w) & 0xFFFF;
-    block.emit(0xC9, value >> 8, value & 0xFF);
+    block.emit(vld::eventNamed("arcc waveform"), Word{value});
     return p;
 }
 
 Pos switchHandler(const Block& block, Pos p) {
     int32_t value = 0;
     p = requiredKeyword(block, "SWITCH", p, kSwitches, value);
-    block.emit(0xB3, value & 0xFF);
+    block.emit(vld::eventNamed("arcc switch"), value & 0xFF);
     return p;
 }
 
@@ -206,21 +217,21 @@ Pos syncHandler(const Block& block, Pos p) {
         if (status == kNumberMalformed) block.formatError("SYNC", p);
         if (status != kNumberRead) count = 0;
     }
-    block.emit(0xB5, syncByte(s), (count >> 8) & 0xFF, count & 0xFF);
+    block.emit(vld::eventNamed("arcc sync"), syncByte(s), Word{static_cast<uint32_t>(count) & 0xFFFF});
     return p;
 }
 
 Pos modeHandler(const Block& block, Pos p) {
     int32_t mode = 0;
     p = requiredKeyword(block, "MODE", p, kModes, mode);
-    block.emit(0xB4, mode == 0 ? 255 : 0);
+    block.emit(vld::eventNamed("arcc mode"), mode == 0 ? 255 : 0);
     return p;
 }
 
 Pos phaseHandler(const Block& block, Pos p) {
     int32_t phase = 0;
     p = requiredKeyword(block, "PHASE", p, kPhases, phase);
-    block.emit(0xF7, 0x10, phase == 0 ? 0 : 255);
+    block.emit(vld::eventNamed("arcc control"), 0x10, phase == 0 ? 0 : 255);
     return p;
 }
 
@@ -268,7 +279,7 @@ Pos arccLevelWriter(Pos p, TrackCompile& tc, int modulator, int mode) {
 
         EventBuffer& out = tc.trk[t].buf;
         int offset = info.modulator_offset[modulator];
-        out.put(0xE5);
+        out.begin(vld::eventNamed("arcc level"));
         out.put(static_cast<unsigned>(modulator * 2));
         if (mode == kArccShortForm && count < 2) {
             if (count == 0) {

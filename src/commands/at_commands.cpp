@@ -22,7 +22,7 @@ Pos fCommand(Pos p, TrackCompile& tc) {
     int32_t value = 0;
     Pos end = getNumberInRange(p, value, 0, 0, "", "@f can't omit its parameter.");
     forEachTrackOf(tc.set(), [&](int t) {
-        tc.trk[t].buf.put(0xA9);
+        tc.trk[t].buf.begin(vld::eventNamed("f value"));
         tc.trk[t].buf.put(static_cast<unsigned>(value) & 0xFF);
     });
     return end;
@@ -50,7 +50,9 @@ Pos twoPositionCommand(Pos p, TrackCompile& tc, const char* message, Check value
 Pos hCommand(Pos p, TrackCompile& tc) {
     return twoPositionCommand(p, tc, "@H parameter error.", [](int32_t) { return false; },
                               [](EventBuffer& out, int position, int32_t value) {
-                                  out.put(position == 0 ? 0xE4 : 0xE7);
+                                  out.begin(position == 0 ? vld::eventNamed("lfo delay")
+                                                          : vld::eventNamed("arcc delay", vld::kTrackStream,
+                                                                            vld::Pick::wordPresence));
                                   if (position == 1) out.put(0x00);
                                   out.putBE16(1);
                                   out.putBE16(static_cast<uint32_t>(value) & 0xFFFF);
@@ -60,7 +62,7 @@ Pos hCommand(Pos p, TrackCompile& tc) {
 Pos sCommand(Pos p, TrackCompile& tc) {
     return twoPositionCommand(p, tc, "@S parameter error.", [](int32_t value) { return value == 0; },
                               [](EventBuffer& out, int position, int32_t value) {
-                                  out.put(position == 0 ? 0xE3 : 0xE6);
+                                  out.begin(position == 0 ? vld::eventNamed("lfo speed") : vld::eventNamed("arcc speed"));
                                   if (position == 1) out.put(0x00);
                                   out.put(0x01);
                                   out.putBE16((static_cast<uint32_t>(value) * 2u) & 0xFFFF);  // wraps, as the 16 bits kept do
@@ -97,7 +99,7 @@ Pos nCommand(Pos p, TrackCompile& tc) {
     }
     forEachTrackOf(tc.set(), [&](int t) {
         EventBuffer& out = tc.trk[t].buf;
-        out.put(0xCC);
+        out.begin(vld::eventNamed("channel change"));
         out.putBE16(static_cast<uint32_t>(kind) & 0xFFFF);
         out.putBE16(static_cast<uint32_t>(channel) & 0xFFFF);
         if (tc.inf[t].note_written) {
@@ -116,10 +118,10 @@ Pos oCommand(Pos p, TrackCompile& tc) {
     forEachTrackOf(tc.set(), [&](int t) {
         EventBuffer& out = tc.trk[t].buf;
         if (status == kNumberRead) {
-            out.put(0xA5);
+            out.begin(vld::eventNamed("bend range"));
             out.put(static_cast<unsigned>(wrapped(int64_t{value} + 128)) & 0xFF);
         } else {
-            out.put(0x82);
+            out.begin(vld::eventNamed("noise off"));
         }
     });
     return end;
@@ -150,7 +152,7 @@ Pos mCommand(Pos p, TrackCompile& tc) {
         info.sequence_a_count = static_cast<uint8_t>(count);
         info.sequence_a_mode = 0;
         EventBuffer& out = tc.trk[t].buf;
-        out.put(0xE2);
+        out.begin(vld::eventNamed("lfo level"));
         if (count == 0) {
             out.put(0x00);
             out.put(0x00);
@@ -184,11 +186,11 @@ Pos zCommand(Pos p, TrackCompile& tc) {
         int status = 0;
         q = readNumber(q, value, status);
         if (status != kNumberRead && !commaAfter(q)) {
-            out.put(0xBE);
+            out.begin(vld::eventNamed("velocity pattern off"));
             out.put(0x00);
             return q;
         }
-        out.put(0xE3);
+        out.begin(vld::eventNamed("velocity pattern"));
         int running = tc.inf[t].current_velocity;
         int written = 0;
         for (;;) {
@@ -231,7 +233,7 @@ Pos atCommand(Pos p, TrackCompile& tc) {
         case 'b': return bendCommand(q, tc, BendForm::bend);
         case 'c': {
             FlaggedEvent event;
-            event.code = 0xF7;
+            event.event = vld::eventNamed("arcc control");
             event.sub = 0;
             event.max_parameters = 3;
             event.too_many = "@c: too many parameters.";

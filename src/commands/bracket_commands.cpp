@@ -49,7 +49,7 @@ int32_t matchBracketName(Pos& p) {
 
 // The text up to `]` as a portamento group (code 0x85) for every track.
 Pos portamentoGroup(Pos p, TrackCompile& tc) {
-    Pos end = portamentoCommand(p, tc, 0x85, ']');
+    Pos end = portamentoCommand(p, tc, vld::eventNamed("bracket portamento").code, ']');
     markNoteWritten(tc);
     return end;
 }

@@ -83,7 +83,7 @@ Pos readSplitNote(Pos p, trkinf& info, int& note) {
 
 Pos bankSelectCommand(Pos p, TrackCompile& tc) {
     FixedFieldEvent event;
-    event.code = 0xC6;
+    event.event = vld::eventNamed("bank select");
     event.fill = 0;
     event.fields = 2;
     event.too_many = "i: too many parameters.";
@@ -123,11 +123,11 @@ Pos programChangeCommand(Pos p, TrackCompile& tc) {
     requireRange(program, 1, 0x10000, kProgramRange, end);
     forEachTrackOf(tc.set(), [&](int t) {
         if (bank) {
-            out(tc, t).put(0xC6);
+            out(tc, t).begin(vld::eventNamed("bank select"));
             putByte(out(tc, t), msb);
             putByte(out(tc, t), lsb);
         }
-        out(tc, t).put(0xC7);
+        out(tc, t).begin(vld::eventNamed("program"));
         putWord(out(tc, t), wrapped(int64_t{program} - 1));
     });
     return end;
@@ -141,7 +141,7 @@ Pos programSplitCommand(Pos p, TrackCompile& tc) {
         trkinf& info = tc.inf[t];
         EventBuffer& buf = out(tc, t);
         const int8_t octave = info.octave;
-        buf.put(0xDE);
+        buf.begin(vld::eventNamed("program split"));
         const size_t countAt = buf.size();
         buf.put(0);
         int32_t value = 0;
@@ -196,7 +196,7 @@ Pos bendSwitchCommand(Pos p, TrackCompile& tc) {
         return end;
     }
     forEachTrackOf(tc.set(), [&](int t) {
-        out(tc, t).put(0x98);
+        out(tc, t).begin(vld::eventNamed("bend switch"));
         putByte(out(tc, t), value);
     });
     return end;
@@ -215,10 +215,10 @@ Pos bendCommand(Pos p, TrackCompile& tc, BendForm form) {
         Pos comma = commaAfter(q);
         if (!comma) {
             if (status != kNumberRead) {
-                buf.put(0x98);
+                buf.begin(vld::eventNamed("bend switch"));
                 buf.put(0x00);
             } else {
-                buf.put(bend ? 0xB8 : 0xB9);
+                buf.begin(bend ? vld::eventNamed("bend") : vld::eventNamed("detune"));
                 putWord(buf, value);
             }
             return q;
@@ -234,7 +234,7 @@ Pos bendCommand(Pos p, TrackCompile& tc, BendForm form) {
             if (status == kNumberMalformed) sourceError(kError, q);
             comma = commaAfter(q);
         }
-        buf.put(bend ? 0xE0 : 0xE1);
+        buf.begin(bend ? vld::eventNamed("bend with delay") : vld::eventNamed("detune with delay"));
         unsigned presence = 0;
         for (int i = 0; i < kMaxValues; ++i)
             if (given[i]) presence |= 0x80u >> i;
@@ -255,7 +255,7 @@ Pos pitchCommand(Pos p, TrackCompile& tc, bool relative) {
         return end;
     }
     forEachTrackOf(tc.set(), [&](int t) {
-        out(tc, t).put(relative ? 0xBA : 0xB8);
+        out(tc, t).begin(relative ? vld::eventNamed("relative pitch") : vld::eventNamed("bend"));
         putWord(out(tc, t), value);
     });
     return end;
@@ -266,7 +266,7 @@ Pos bendRangeCommand(Pos p, TrackCompile& tc) {
     Pos end = requiredNumber(p, value, "@g can't omit its parameter.");
     requireRange(value, 0, 0xFF, "@g parameter is out of range(0 - 255).", end);
     forEachTrackOf(tc.set(), [&](int t) {
-        out(tc, t).put(0xA5);
+        out(tc, t).begin(vld::eventNamed("bend range"));
         putByte(out(tc, t), value);
     });
     return end;
@@ -278,7 +278,7 @@ Pos autoPortamentoCommand(Pos p, TrackCompile& tc) {
         int32_t value = 0;
         int status = 0;
         q = readKeywordOrNumber(q, value, status, kOffOn, 0, true);
-        buf.put(0xF6);
+        buf.begin(vld::eventNamed("auto portamento"));
         buf.put(status == kNumberRead ? static_cast<unsigned>(value) & 0xFF : 0xFF);
         int32_t values[2] = {};
         unsigned presence = 0;
@@ -302,7 +302,7 @@ Pos autoPortamentoSwitchCommand(Pos p, TrackCompile& tc) {
         return end;
     }
     forEachTrackOf(tc.set(), [&](int t) {
-        out(tc, t).put(0xF6);
+        out(tc, t).begin(vld::eventNamed("auto portamento"));
         putByte(out(tc, t), value);
         out(tc, t).put(0x00);
     });
@@ -321,13 +321,13 @@ Pos volumeCommand(Pos p, TrackCompile& tc, VolumeForm form) {
         q = requiredNumber(q, value, "v/@v must be followed to its parameter.");
         if (relative) {
             requireRange(value, -128, 127, "v/@v parameter is out of range(-128 - 127).", q);
-            buf.put(0x91);
+            buf.begin(vld::eventNamed("relative volume"));
             putByte(buf, value);
             if (fm) info.current_velocity = static_cast<int16_t>(clampVelocity(int64_t{info.current_velocity} + value));
         } else {
             const int maximum = form == VolumeForm::upTo16 ? 16 : 127;
             if (value < 0 || value > maximum) sourceError("v/@v parameter is out of range.", q);
-            buf.put(0x90);
+            buf.begin(vld::eventNamed("volume"));
             putByte(buf, value + (form == VolumeForm::upTo16 ? 128 : 0));
             if (fm) info.current_velocity = static_cast<int16_t>(value);
         }
@@ -353,10 +353,10 @@ Pos panpotCommand(Pos p, TrackCompile& tc, PanpotForm form) {
         EventBuffer& buf = out(tc, t);
         if (signedValue || form == PanpotForm::relative) {
             requireRange(value, -128, 127, "panpot parameter is out of range(-128 - 127).", q);
-            buf.put(0xA1);
+            buf.begin(vld::eventNamed("relative panpot"));
         } else {
             if (value < 0 || value > 127) sourceError(kRange, q);
-            buf.put(0xA0);
+            buf.begin(vld::eventNamed("panpot"));
         }
         putByte(buf, value);
         return q;
@@ -373,13 +373,13 @@ Pos tempoCommand(Pos p, TrackCompile& tc, TempoForm form) {
         // unsigned when it sets the timer.
         if (relative) {
             requireRange(value, -0x8000, 0x7FFF, "tempo parameter is out of range(-32768 - 32767).", q);
-            buf.put(form == TempoForm::timer ? 0xC2 : 0xC4);
+            buf.begin(form == TempoForm::timer ? vld::eventNamed("relative timer") : vld::eventNamed("relative tempo"));
         } else if (form == TempoForm::timer) {
             requireRange(value, 0, 0xFFFF, "timer parameter is out of range(0 - 65535).", q);
-            buf.put(0xC1);
+            buf.begin(vld::eventNamed("timer"));
         } else {
             if (value < 20 || value > 300) sourceError("tempo parameter is out of range(20 - 300).", q);
-            buf.put(0xC3);
+            buf.begin(vld::eventNamed("tempo"));
         }
         putWord(buf, value);
         return q;
@@ -393,7 +393,7 @@ Pos damperCommand(Pos p, TrackCompile& tc, DamperForm form) {
     if (status != kNumberRead || value == -2) value = 0;
     if (value == -1) value = 127;
     forEachTrackOf(tc.set(), [&](int t) {
-        out(tc, t).put(0xA3);
+        out(tc, t).begin(vld::eventNamed("damper"));
         putByte(out(tc, t), form == DamperForm::value ? value : (value != 0 ? 127 : 0));
     });
     return end;
@@ -415,7 +415,7 @@ Pos controlChangeCommand(Pos p, TrackCompile& tc) {
             Pos comma = commaAfter(q);
             if (!comma) sourceError(kTwo, q);
             q = getNumberInRange(comma + 1, value, 0, 127, kRange, kMissing);
-            buf.put(0xBC);
+            buf.begin(vld::eventNamed("control change"));
             putByte(buf, number);
             putByte(buf, value);
             return q;
@@ -428,25 +428,25 @@ Pos controlChangeCommand(Pos p, TrackCompile& tc) {
         if (!comma) sourceError(kTwo, q);
         q = requiredNumber(comma + 1, v, kTwo);
         if (reg < 56 && reg == track.channel + 48) {
-            buf.put(0xD1);
+            buf.begin(vld::eventNamed("fm channel control"));
             putWord(buf, v >> 2);
             putWord(buf, wrapped((int64_t{v >> 2} * 683) >> 6));
             return q;
         }
         switch (reg) {
-            case 2: buf.put(0x9B); putWord(buf, v & 0x1FF); break;
-            case 3: buf.put(0xB7); putByte(buf, v & 3); break;
-            case 13: buf.put(0xA2); putByte(buf, v & 7); break;
-            case 14: buf.put(0xB8); putByte(buf, v & 1); break;
+            case 2: buf.begin(vld::eventNamed("fm control 2")); putWord(buf, v & 0x1FF); break;
+            case 3: buf.begin(vld::eventNamed("fm control 3")); putByte(buf, v & 3); break;
+            case 13: buf.begin(vld::eventNamed("fm control 13")); putByte(buf, v & 7); break;
+            case 14: buf.begin(vld::eventNamed("fm control 14")); putByte(buf, v & 1); break;
             case 15:
                 if (v == 0) {
-                    buf.put(0x82);
+                    buf.begin(vld::eventNamed("noise off"));
                 } else {
-                    buf.put(0xA5);
+                    buf.begin(vld::eventNamed("bend range"));
                     putByte(buf, v);
                 }
                 break;
-            default: buf.put(0xBC); putByte(buf, reg); putByte(buf, v); break;
+            default: buf.begin(vld::eventNamed("control change")); putByte(buf, reg); putByte(buf, v); break;
         }
         return q;
     });
@@ -478,7 +478,7 @@ Pos nrpnCommand(Pos p, TrackCompile& tc) {
         }
         if (bytes.size() <= 2) sourceError(kError, q);
         bytes.resize(kEventBytes, 0xFF);
-        out(tc, t).put(0xCF);
+        out(tc, t).begin(vld::eventNamed("nrpn"));
         out(tc, t).putBytes(bytes.data(), bytes.size());
         return q;
     });
@@ -488,9 +488,9 @@ Pos midiDataCommand(Pos p, TrackCompile& tc, int maker) {
     return forEachTarget(tc, p, [&](int t, Pos q) {
         EventBuffer& buf = out(tc, t);
         if (maker == kRawMidiData) {
-            buf.put(0xF4);
+            buf.begin(vld::eventNamed("exclusive"));
         } else {
-            buf.put(0xF3);
+            buf.begin(vld::eventNamed("maker exclusive"));
             buf.put(static_cast<unsigned>(maker));
         }
         buf.put(0x00);  // no label
@@ -523,7 +523,7 @@ namespace {
 
 FlaggedEvent faderEvent() {
     FlaggedEvent event;
-    event.code = 0xD6;
+    event.event = vld::eventNamed("fader");
     event.max_parameters = 3;
     event.widths = {kFieldWord, kFieldByte, kFieldByte};
     event.reserved = 4;
@@ -556,7 +556,7 @@ Pos channelFaderCommand(Pos p, TrackCompile& tc) {
 
 Pos effectCommand(Pos p, TrackCompile& tc) {
     FlaggedEvent event;
-    event.code = 0xF0;
+    event.event = vld::eventNamed("effect");
     event.max_parameters = 5;
     event.too_many = "@e: too many parameters.";
     event.relative = "@e can't use relational parameters.";
@@ -568,7 +568,7 @@ Pos effectSendCommand(Pos p, TrackCompile& tc, unsigned mask) {
     Pos end = getNumberInRange(p, value, 0, 255, "[EFFECT] parameter is out of range(0-255).",
                                "[EFFECT] must be followed to its parameter.");
     forEachTrackOf(tc.set(), [&](int t) {
-        out(tc, t).put(0xF0);
+        out(tc, t).begin(vld::eventNamed("effect"));
         out(tc, t).put(mask);
         putByte(out(tc, t), value);
     });
@@ -577,7 +577,7 @@ Pos effectSendCommand(Pos p, TrackCompile& tc, unsigned mask) {
 
 Pos instrumentIdCommand(Pos p, TrackCompile& tc) {
     FixedFieldEvent event;
-    event.code = 0xCA;
+    event.event = vld::eventNamed("instrument id");
     event.fill = 255;
     event.fields = 3;
     event.omission_allowed = false;
@@ -589,10 +589,11 @@ Pos instrumentIdCommand(Pos p, TrackCompile& tc) {
 
 Pos sc88ModeBracket(Pos p, TrackCompile& tc) {
     // The mode message goes to a Roland SC-88: tell the driver once per track.
-    static constexpr unsigned char kRolandSc88[] = {0xCA, 0x41, 0x10, 0x42};
+    static constexpr unsigned char kRolandSc88[] = {0x41, 0x10, 0x42};  // maker, device, model
     forEachTrackOf(tc.set(), [&](int t) {
         if (tc.inf[t].once_done) return;
-        out(tc, t).putBytes(kRolandSc88, sizeof kRolandSc88);
+        out(tc, t).begin(vld::eventNamed("instrument id"));
+        for (unsigned char id : kRolandSc88) out(tc, t).put(id);
         tc.inf[t].once_done = 1;
     });
     return sc88ModeCommand(p, tc.trk, tc.hd, tc.set());

@@ -50,7 +50,7 @@ Pos fixedFieldEmitter(Pos p, TrackCompile& tc, const FixedFieldEvent& event) {
     checkElements(end, list, event.omission_allowed, event.relative, event.omitted);
     forEachTrackOf(tc.set(), [&](int t) {
         EventBuffer& out = tc.trk[t].buf;
-        out.put(event.code);
+        out.begin(event.event);
         for (int i = 0; i < event.fields; ++i) {
             bool given = i < list.count && list.elements[i].kind != kValueOmitted;
             int32_t value = given ? list.elements[i].value : static_cast<int32_t>(event.fill);
@@ -71,10 +71,12 @@ Pos lowFirstFlaggedEmitter(Pos p, TrackCompile& tc, const FlaggedEvent& event, c
     checkElements(end, list, event.omission_allowed, event.relative, event.omitted);
     forEachTrackOf(tc.set(), [&](int t) {
         EventBuffer& out = tc.trk[t].buf;
-        out.put(event.code);
+        out.begin(event.event);
         if (event.sub >= 0) out.put(static_cast<unsigned>(event.sub * 2) & 0xFF);
         size_t reservedAt = out.size();
-        for (int i = 0; i < event.reserved; ++i) out.put(0);
+        // Reserved words (the fader's target and channel), filled per track.
+        for (int i = 0; i + 1 < event.reserved; i += 2) out.putBE16(0);
+        if (event.reserved % 2) out.put(0);
         if (fill) fill(t, out, reservedAt);
         size_t presenceAt = out.size();
         out.put(0);
@@ -100,7 +102,7 @@ Pos highFirstFlaggedEmitter(Pos p, TrackCompile& tc, const FlaggedEvent& event) 
     if (event.tweak >= 0) presence = (presence >> 1) | (event.tweak > 0 ? 0x80u : 0u);
     forEachTrackOf(tc.set(), [&](int t) {
         EventBuffer& out = tc.trk[t].buf;
-        out.put(event.code);
+        out.begin(event.event);
         if (event.sub >= 0) out.put(static_cast<unsigned>(event.sub * 2) & 0xFF);
         out.put(presence);
         for (int i = 0; i < list.count; ++i)

@@ -11,7 +11,7 @@
 // An event of fixed fields: the code, then one field per position; omitted
 // positions and positions beyond the list take the fill byte.
 struct FixedFieldEvent {
-    unsigned code = 0;
+    vld::EventName event{};
     unsigned fill = 0;
     int fields = 0;
     bool wide = false;  // 16-bit fields
@@ -29,7 +29,7 @@ constexpr uint8_t kFieldWord = 2;
 
 // An event whose given fields are announced by a presence byte.
 struct FlaggedEvent {
-    unsigned code = 0;
+    vld::EventName event{};
     int max_parameters = 0;  // at most 8
     std::array<uint8_t, 8> widths{1, 1, 1, 1, 1, 1, 1, 1};
     bool omission_allowed = true;

@@ -138,7 +138,7 @@ void compileVelocityList(trkinf& info, EventBuffer& out, const std::vector<Seque
         const SequenceItem& only = info.velocity[0];
         info.current_velocity = only.value;
         info.velocity_random = only.value2;
-        out.put(0x93);
+        out.begin(vld::eventNamed("velocity"));
         out.put(static_cast<unsigned>(clampVelocity(only.value + randomInRange(only.value2) + info.velocity_offset)));
     }
 }

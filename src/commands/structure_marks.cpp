@@ -26,11 +26,11 @@ void writeMark(Pos p, TrackCompile& tc, int t, StructureMark mark) {
     trkinf& info = tc.inf[t];
     switch (mark) {
         case StructureMark::DaCapo:
-            buf.put(0xC5);
+            buf.begin(vld::eventNamed("d.c."));
             buf.put(0x00);
             break;
         case StructureMark::Segno:
-            buf.put(0xD0);
+            buf.begin(vld::eventNamed("segno"));
             // A second segno before its D.S. leaves the first as the target.
             if (info.segno_offset == 0) info.segno_offset = static_cast<int32_t>(buf.size());
             buf.putBE32(0);
@@ -39,7 +39,7 @@ void writeMark(Pos p, TrackCompile& tc, int t, StructureMark mark) {
             int32_t s = info.segno_offset;
             if (s == 0) sourceError("[d.s.] command must comes after [segno] or [$].", p);
             int32_t q = static_cast<int32_t>(buf.size());
-            buf.put(0xD3);
+            buf.begin(vld::eventNamed("d.s."));
             buf.patchBE32(static_cast<size_t>(s), static_cast<uint32_t>((q + 1) - (s + 4)));
             buf.put(0x00);
             buf.putBE32(static_cast<uint32_t>(s - (q + 2)));
@@ -50,7 +50,7 @@ void writeMark(Pos p, TrackCompile& tc, int t, StructureMark mark) {
             break;
         }
         case StructureMark::ToCoda:
-            buf.put(0xD4);
+            buf.begin(vld::eventNamed("to coda"));
             if (info.tocoda_offset == 0) info.tocoda_offset = static_cast<int32_t>(buf.size());
             buf.put(0x00);
             buf.putBE32(0);
@@ -59,7 +59,7 @@ void writeMark(Pos p, TrackCompile& tc, int t, StructureMark mark) {
             int32_t to = info.tocoda_offset;
             if (to == 0) sourceError("[coda] command must comes after [tocoda] or [$].", p);
             int32_t c = static_cast<int32_t>(buf.size());
-            buf.put(0xD1);
+            buf.begin(vld::eventNamed("coda"));
             buf.putBE32(static_cast<uint32_t>(to - (c + 5)));
             buf.patchBE32(static_cast<size_t>(to) + 1, static_cast<uint32_t>((c + 1) - (to + 1)));
             recordTupletOffsetField(info, static_cast<size_t>(c + 1), static_cast<size_t>(c + 5), static_cast<size_t>(to));
@@ -68,10 +68,10 @@ void writeMark(Pos p, TrackCompile& tc, int t, StructureMark mark) {
             break;
         }
         case StructureMark::Fine:
-            buf.put(0xFC);
+            buf.begin(vld::eventNamed("fine"));
             break;
         case StructureMark::Do:
-            buf.put(0xC5);
+            buf.begin(vld::eventNamed("do"));
             buf.put(0x01);
             buf.put(0x00);
             info.velocity_written = 0;
@@ -79,22 +79,22 @@ void writeMark(Pos p, TrackCompile& tc, int t, StructureMark mark) {
             info.d.back().words[5] = 1;
             break;
         case StructureMark::Loop:
-            buf.put(0xF5);
+            buf.begin(vld::eventNamed("loop"));
             buf.putBE32(0);
             if (!info.d.empty()) info.d.back().words[5] = 0;
             break;
         case StructureMark::DebugBang:
-            buf.put(0xC5);
+            buf.begin(vld::eventNamed("debug mark !"));
             buf.put(0x02);
             buf.put(0x00);
             break;
         case StructureMark::DebugAt:
-            buf.put(0xC5);
+            buf.begin(vld::eventNamed("debug mark @"));
             buf.put(0x03);
             buf.put(0x02);
             break;
         case StructureMark::End:
-            buf.put(0xFF);
+            buf.begin(vld::eventNamed("end"));
             break;
     }
 }
@@ -169,7 +169,7 @@ Pos backCommand(Pos p, TrackCompile& tc) {
             if (tc.inf[u].total_clocks < tc.inf[t].total_clocks) {
                 // The sub-track catches up with its parent by a rest.
                 uint32_t behind = static_cast<uint32_t>(int64_t{tc.inf[t].total_clocks} - tc.inf[u].total_clocks);
-                tc.trk[u].buf.put(0x80);
+                tc.trk[u].buf.begin(vld::eventNamed("rest"));
                 tc.trk[u].buf.putDuration(behind);
                 tc.trk[u].buf.putDuration(behind);
             }
@@ -189,13 +189,13 @@ Pos backCommand(Pos p, TrackCompile& tc) {
         child.comment = parent.comment;
         child.redirect = -1;
 
-        child.buf.put(0xFB);
-        child.buf.put(0xAB);
+        child.buf.begin(vld::eventNamed("wait"));
+        child.buf.begin(vld::eventNamed("key transpose"));
         child.buf.put(static_cast<uint8_t>(tc.inf[t].key_transpose));
 
         int position = listPosition(tc.hd, u);
         if (position < 0) sourceError("illegal track number.", p);
-        parent.buf.put(0xBE);
+        parent.buf.begin(vld::eventNamed("synchronize"));
         parent.buf.putBE16(static_cast<uint32_t>(position));
 
         initTrkInf2(tc.inf[u], u);

@@ -14,8 +14,8 @@ namespace {
 
 EventBuffer& out(TrackCompile& tc, int track) { return tc.trk[track].buf; }
 
-void putToEachTrack(TrackCompile& tc, unsigned code) {
-    forEachTrackOf(tc.set(), [&](int t) { out(tc, t).put(code); });
+void putToEachTrack(TrackCompile& tc, vld::EventName event) {
+    forEachTrackOf(tc.set(), [&](int t) { out(tc, t).begin(event); });
 }
 
 bool endsLine(Pos p) { return *p == '\r' || *p == '\n' || atEndMark(p); }
@@ -51,9 +51,9 @@ Pos synchronizeCommand(Pos p, TrackCompile& tc) {
     }
     forEachTrackOf(tc.set(), [&](int t) {
         if (index < 0) {
-            out(tc, t).put(0xFB);  // wait
+            out(tc, t).begin(vld::eventNamed("wait"));
         } else {
-            out(tc, t).put(0xBE);
+            out(tc, t).begin(vld::eventNamed("synchronize"));
             out(tc, t).putBE16(static_cast<uint32_t>(index));
         }
     });
@@ -64,7 +64,7 @@ Pos replayCommand(Pos p, TrackCompile& tc) {
     int32_t track = 0;
     Pos end = getNumberInRange(p, track, 0, 0, "", "J/[REPLAY] requires the target track parameter.");
     forEachTrackOf(tc.set(), [&](int t) {
-        out(tc, t).put(0xBD);
+        out(tc, t).begin(vld::eventNamed("replay"));
         out(tc, t).putBE16(static_cast<uint32_t>(track) & 0xFFFF);
     });
     return end;
@@ -72,17 +72,17 @@ Pos replayCommand(Pos p, TrackCompile& tc) {
 
 Pos barCommand(Pos p, TrackCompile& tc) {
     Pos end = textUpTo(p, "]", "illegal track number.");
-    putToEachTrack(tc, 0xFE);
+    putToEachTrack(tc, vld::eventNamed("bar"));
     return end;
 }
 
 Pos dummyCommand(Pos p, TrackCompile& tc) {
-    putToEachTrack(tc, 0xFA);
+    putToEachTrack(tc, vld::eventNamed("dummy"));
     return p;
 }
 
 Pos allSoundOffCommand(Pos p, TrackCompile& tc) {
-    putToEachTrack(tc, 0xFD);
+    putToEachTrack(tc, vld::eventNamed("all sound off"));
     return p;
 }
 
@@ -97,7 +97,7 @@ Pos tieModeCommand(Pos p, TrackCompile& tc) {
         value = 1;
     }
     forEachTrackOf(tc.set(), [&](int t) {
-        out(tc, t).put(0x9E);
+        out(tc, t).begin(vld::eventNamed("tie mode"));
         out(tc, t).put(static_cast<unsigned>(value) & 0xFF);
     });
     return end;
@@ -110,7 +110,7 @@ Pos trackModeCommand(Pos p, TrackCompile& tc) {
     Pos end = readKeywordOrNumber(p, value, status, kModes, -2, true);
     const unsigned mode = (status != kNumberRead || value == -2) ? 0 : 128;
     forEachTrackOf(tc.set(), [&](int t) {
-        out(tc, t).put(0xA4);
+        out(tc, t).begin(vld::eventNamed("track mode"));
         out(tc, t).put(mode);
         if (tc.inf[t].note_written) tc.trk[t].kind = mode == 128 ? 1 : 0;
     });
@@ -131,7 +131,7 @@ Pos trackDelayCommand(Pos p, TrackCompile& tc, DelayForm form) {
             length = static_cast<uint16_t>(status == kNumberRead ? clocks : 0);
         }
         if (*skipWhite(q) == '&') sourceError("@w can't use with TIE on V3.", skipWhite(q) + 1);
-        out(tc, t).put(0x81);
+        out(tc, t).begin(vld::eventNamed("track delay"));
         out(tc, t).putDuration(length);
         addClocks(info, length);
         return q;
@@ -219,7 +219,7 @@ Pos commentCommand(Pos p, TrackCompile& tc) {
     Pos end = textUpTo(start, "]", "[comment] format error.");
     forEachTrackOf(tc.set(), [&](int t) {
         EventBuffer& buf = out(tc, t);
-        buf.put(0xD2);
+        buf.begin(vld::eventNamed("comment"));
         buf.put(0x00);
         buf.putBE32(static_cast<uint32_t>(end - start));
         buf.putBytes(start, static_cast<size_t>(end - start));
@@ -252,12 +252,11 @@ Pos eventCommand(Pos p, TrackCompile& tc) {
     const size_t length = static_cast<size_t>(end - q);
     forEachTrackOf(tc.set(), [&](int t) {
         EventBuffer& buf = out(tc, t);
-        buf.put(0xF8);
+        buf.begin(vld::eventNamed("event text"));
         buf.putBE32(static_cast<uint32_t>(length + 5));
         buf.put(static_cast<unsigned>(category));
         buf.put(static_cast<unsigned>(eventClass));
-        buf.put(0x00);
-        buf.put(0x00);
+        buf.putBE16(0);
         buf.putBytes(q, length);
         buf.put(0x00);
     });

@@ -122,7 +122,7 @@ Pos partitionList(Pos p, TrackCompile& tc, bool& seen) {
         forEachListedTrack(tc.hd, [&](int t) {
             if (!tc.trk[t].partition_mark) {
                 tc.trk[t].buf.truncate(0);
-                tc.trk[t].buf.put(0xFF);
+                tc.trk[t].buf.begin(vld::eventNamed("end"));
                 // Nothing kept for later patching may point into the cut events.
                 trkinf& info = tc.inf[t];
                 info.c.clear();
@@ -172,7 +172,7 @@ void finishTracks(TrackCompile& tc, Pos end, int32_t& longestClocks) {
         trkdata& track = tc.trk[t];
         trkinf& info = tc.inf[t];
         longestClocks = std::max(longestClocks, info.total_clocks);
-        while (track.buf.size() % 4) track.buf.put(0xFF);
+        while (track.buf.size() % 4) track.buf.pad(vld::kEndCode);
         track.length = static_cast<int32_t>(track.buf.size());
         info.c.clear();
         if (info.tuplet_depth != 0) reportOpenConstruct("`}' is not closed in track %d.", t, end, kError);
@@ -225,7 +225,7 @@ Pos compileCommand(Pos c, TrackCompile& tc, bool& partitionSeen) {
             switch (*skipBlanks(p)) {
                 case '<': case '>': case 'A': case 'B': case 'C': case 'D': case 'E': case 'F': case 'G':
                 case 'a': case 'b': case 'c': case 'd': case 'e': case 'f': case 'g': case 'O': case 'o': {
-                    Pos end = portamentoCommand(p, tc, 0x84, ')');
+                    Pos end = portamentoCommand(p, tc, vld::eventNamed("portamento").code, ')');
                     markNoteWritten(tc);
                     return end;
                 }
@@ -313,7 +313,7 @@ void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t&
         growTargetBuffers(tc);
     }
 
-    forEachListedTrack(hd, [&](int t) { trk[t].buf.put(0xFF); });
+    forEachListedTrack(hd, [&](int t) { trk[t].buf.begin(vld::eventNamed("end")); });
     end = p;
     if (!partitionSeen && hd.subtracks_made) setSwitch('z', 3);
     finishTracks(tc, p, longestClocks);

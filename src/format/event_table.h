@@ -52,6 +52,7 @@
 //                       (widths: u8 s8 u16 s16 dur)
 #pragma once
 #include <cstdint>
+#include <iterator>
 #include <span>
 #include <string_view>
 
@@ -208,5 +209,43 @@ inline constexpr EventRow kEventTable[] = {
 
 // The whole table, in code order.
 std::span<const EventRow> eventTable();
+
+// A row named for writing: where it stands in the table and its code byte.
+struct EventName {
+    uint8_t row;
+    uint8_t code;
+};
+
+namespace detail {
+// Reached only while a name is looked up at compile time, so calling it there
+// stops the build: no row, or more than one, answers to the name.
+inline void noSingleRowAnswersToThisName() {}
+
+consteval EventName rowNamed(std::string_view name, uint8_t stream, bool anyPick, Pick pick) {
+    int found = -1;
+    int matches = 0;
+    for (size_t i = 0; i < std::size(kEventTable); ++i) {
+        const EventRow& row = kEventTable[i];
+        if (row.name != name || !(row.streams & stream) || (!anyPick && row.pick != pick)) continue;
+        found = static_cast<int>(i);
+        ++matches;
+    }
+    if (matches != 1) noSingleRowAnswersToThisName();
+    return {static_cast<uint8_t>(found), kEventTable[found].code};
+}
+}  // namespace detail
+
+// The row a writer uses, by the name a listing gives it; track events unless
+// the stream says otherwise. A misspelt name does not compile, nor does one
+// that two rows of the stream share (`pick` then says which one is meant).
+consteval EventName eventNamed(std::string_view name, uint8_t stream = kTrackStream) {
+    return detail::rowNamed(name, stream, true, Pick::always);
+}
+consteval EventName eventNamed(std::string_view name, uint8_t stream, Pick pick) {
+    return detail::rowNamed(name, stream, false, pick);
+}
+
+// The row of the notes, whose code byte is the note number.
+inline constexpr EventName kNoteEvent = eventNamed("note");
 
 }  // namespace vld

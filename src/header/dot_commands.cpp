@@ -16,6 +16,10 @@
 
 namespace {
 
+// The two forms of a parameter block, `(@n ...)` and `(Vn ...)`.
+constexpr vld::EventName kParameterBlockAt = vld::eventNamed("parameter block @", vld::kCommonStream);
+constexpr vld::EventName kParameterBlockV = vld::eventNamed("parameter block V", vld::kCommonStream);
+
 // The parameter image that `(@` and `(V` fill: zero but for bytes 46 and 47.
 constexpr uint8_t kDefaultParameterBlock[55] = {
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
@@ -38,8 +42,8 @@ struct HeaderRun {
 // odd.
 void closeCommonStream(HeaderRun& run) {
     size_t before = run.common().size();
-    run.common().put(0xFF);
-    if (run.common().size() % 2) run.common().put(0xFF);
+    run.common().begin(vld::eventNamed("end", vld::kCommonStream));
+    if (run.common().size() % 2) run.common().pad(vld::kEndCode);
     run.hd.common_end_bytes = static_cast<uint8_t>(run.common().size() - before);
 }
 
@@ -92,7 +96,7 @@ Pos initializeCommand(Pos p, HeaderRun& run) {
     p = getNumber(p, n, status);
     if (n < 0 || n > 0xFF) sourceError(".initialize parameter is out of range(0 - 255).", p);
     if (status == kNumberRead && n > 2) vlserror("V3-vls is not supported in vlc2.", lineStart(), p, 3, 1);
-    run.common().put(0x00);
+    run.common().begin(vld::eventNamed("initialize", vld::kCommonStream));
     run.common().put(static_cast<unsigned>(n));
     run.hd.flags |= kFlagInitialize;
     return p;
@@ -104,7 +108,7 @@ Pos currentMidiOutCommand(Pos p, HeaderRun& run) {
     p = getNumber(p, n, status);
     if (status != kNumberRead) sourceError("no IF number is specified.", p);
     if (n < 1 || n > 4) sourceError("IF number must be within the range 1-4.", p);
-    run.common().put(0x30);
+    run.common().begin(vld::eventNamed("midi out", vld::kCommonStream));
     run.common().put(static_cast<unsigned>(n - 1));
     run.hd.current_midi_out = static_cast<uint8_t>(n);
     run.hd.flags |= kFlagCurrentMidiOut;
@@ -142,7 +146,7 @@ void putCommentText(EventBuffer& out, Pos text, Pos end) {
 
 Pos commentCommand(Pos p, HeaderRun& run) {
     run.hd.flags |= kFlagModuleText;
-    run.common().put(0x40);
+    run.common().begin(vld::eventNamed("comment", vld::kCommonStream));
     run.hd.comment_offset = static_cast<int32_t>(run.common().size());
     p = skipBlanks(p);
     if (*p == '{') {
@@ -225,7 +229,7 @@ Pos waveFormCommand(Pos p, HeaderRun& run) {
     ++p;
 
     EventBuffer& out = run.common();
-    out.put(0x1C);
+    out.begin(vld::eventNamed("wave form", vld::kCommonStream));
     out.putBE16(static_cast<uint32_t>(wave));
     size_t countAt = out.size();
     out.putBE32(0);
@@ -279,7 +283,7 @@ Pos readParameterBlock(Pos p, headdata& hd) {
 Pos parameterBlockForm(Pos p, HeaderRun& run, unsigned code) {
     int32_t n = 0;
     p = requiredNumber(p, n);
-    if (code == 0x1B) {
+    if (code == kParameterBlockAt.code) {
         std::memcpy(run.hd.parameter_block + 46, kDefaultParameterBlock + 46, 9);
     } else {
         int32_t zero = 0;
@@ -287,7 +291,7 @@ Pos parameterBlockForm(Pos p, HeaderRun& run, unsigned code) {
         p = requiredNumber(p, zero);
         if (zero != 0) sourceError("SYNTAX ERROR", p);
     }
-    run.common().put(code);
+    run.common().begin(code == kParameterBlockAt.code ? kParameterBlockAt : kParameterBlockV);
     run.common().put(static_cast<unsigned>(n));
     p = readParameterBlock(p, run.hd);
     run.common().putBytes(run.hd.parameter_block, sizeof run.hd.parameter_block);
@@ -302,9 +306,9 @@ Pos parenthesisedForm(Pos paren, HeaderRun& run) {
     int32_t n = 0;
     switch (letter) {
         case '@':
-            return parameterBlockForm(p, run, 0x1B);
+            return parameterBlockForm(p, run, kParameterBlockAt.code);
         case 'V':
-            return parameterBlockForm(p, run, 0x04);
+            return parameterBlockForm(p, run, kParameterBlockV.code);
         case 'A':
             return assignCommand(p, run.trk, run.hd, true);
         case 'B':

@@ -12,10 +12,10 @@ namespace {
 
 bool isLineEndByte(unsigned char c) { return c == '\r' || c == '\n'; }
 
-void putMessageEvent(EventBuffer& out, unsigned code, const unsigned char* ifno, std::string_view label,
+void putMessageEvent(EventBuffer& out, vld::EventName event, const unsigned char* ifno, std::string_view label,
                      std::span<const unsigned char> message) {
     label = label.substr(0, 255);
-    out.put(code);
+    out.begin(event);
     if (ifno) out.put(*ifno);
     out.put(static_cast<unsigned>(label.size()));
     out.putText(label);
@@ -98,7 +98,7 @@ std::vector<unsigned char> frameMessage(std::span<const unsigned char> message, 
 }
 
 void putExclusiveEvent(EventBuffer& out, uint8_t ifno, std::string_view label, std::span<const unsigned char> message) {
-    putMessageEvent(out, 0x34, &ifno, label, message);
+    putMessageEvent(out, vld::eventNamed("exclusive", vld::kCommonStream), &ifno, label, message);
 }
 
 Pos buildFromTemplate(Pos p, std::span<const unsigned char> message, std::string_view label, bool readDevice,
@@ -119,9 +119,9 @@ Pos buildFromTemplate(Pos p, std::span<const unsigned char> message, std::string
     const std::vector<unsigned char> framed = frameMessage(body, frameType);
     forEachTrackOf(set, [&](int track) {
         if (track == 0) {
-            putMessageEvent(trk[0].buf, 0x34, &interfaceNo, label, framed);
+            putMessageEvent(trk[0].buf, vld::eventNamed("exclusive", vld::kCommonStream), &interfaceNo, label, framed);
         } else {
-            putMessageEvent(trk[track].buf, 0xF4, nullptr, label, framed);
+            putMessageEvent(trk[track].buf, vld::eventNamed("exclusive"), nullptr, label, framed);
         }
     });
     return p;
@@ -275,11 +275,11 @@ Pos sc88ModeCommand(Pos p, TrackRecords& trk, headdata& hd, TrackSet set) {
     const unsigned char interfaceNo = static_cast<unsigned char>(ifno);
     forEachTrackOf(set, [&](int track) {
         if (track == 0) {
-            putMessageEvent(trk[0].buf, 0x34, &interfaceNo, "SC88_MODE", framed);
+            putMessageEvent(trk[0].buf, vld::eventNamed("exclusive", vld::kCommonStream), &interfaceNo, "SC88_MODE", framed);
         } else {
             // In a track the maker byte stands where the IF byte would.
             const unsigned char maker = 0x41;
-            putMessageEvent(trk[track].buf, 0xF3, &maker, "SC88_MODE", shortForm);
+            putMessageEvent(trk[track].buf, vld::eventNamed("maker exclusive"), &maker, "SC88_MODE", shortForm);
         }
     });
     hd.flags |= kFlagModuleText;

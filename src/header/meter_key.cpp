@@ -9,9 +9,11 @@
 
 namespace {
 
-void writeMeta(EventBuffer& buf, unsigned type, int first, int second) {
-    buf.put(0xC5);
-    buf.put(type);
+// A key or meter event: the row's kind byte, the length of the two bytes
+// that follow, then the two.
+void writeMeta(EventBuffer& buf, vld::EventName event, int first, int second) {
+    buf.begin(event);
+    buf.put(vld::kEventTable[event.row].pick_value);
     buf.put(2);
     buf.put(static_cast<unsigned>(first));
     buf.put(static_cast<unsigned>(second));
@@ -65,7 +67,7 @@ Pos meterCommand(Pos start, TrackRecords& trk, headdata& hd, TrackSet set) {
         if (t == 0) {
             hd.meter = static_cast<uint16_t>(((m & 0xFF) << 8) | (n & 0xFF));
         } else {
-            writeMeta(trk[t].buf, 5, m, n);
+            writeMeta(trk[t].buf, vld::eventNamed("meter"), m, n);
         }
     });
     return p;
@@ -80,7 +82,7 @@ Pos keyCommand(Pos p, TrackRecords& trk, headdata& hd, TrackSet set) {
             hd.key[0] = static_cast<uint8_t>(fifths);
             hd.key[1] = static_cast<uint8_t>(mode);
         } else {
-            writeMeta(trk[t].buf, 4, fifths, mode);
+            writeMeta(trk[t].buf, vld::eventNamed("key"), fifths, mode);
         }
     });
     return p;

@@ -312,7 +312,7 @@ Pos exclusive(EventBuffer& out, Pos start, const ExclusiveFrame& frame, int& con
     size_t length = body.size() + (frame.f0f7 ? 1 : 0) +
                     (frame.frame_type == 1 ? 1 : (frame.frame_type == 2 || frame.frame_type == 4) ? 3 : 0);
     std::string_view label = frame.label.substr(0, 255);
-    out.put(0x34);
+    out.begin(vld::eventNamed("exclusive", vld::kCommonStream));
     out.put(frame.interface_no);
     out.put(static_cast<unsigned>(label.size()));
     out.putText(label);
@@ -321,7 +321,7 @@ Pos exclusive(EventBuffer& out, Pos start, const ExclusiveFrame& frame, int& con
     packed.reserve(length);
     packExclusive(packed, body.data(), body.size(), frame.frame_type);
     out.putBytes(packed.data(), packed.size());
-    if (frame.f0f7) out.put(0xF7);
+    if (frame.f0f7) out.put(0xF7);  // end of exclusive: a byte of the message, inside the frame
 
     consumed = static_cast<int>(p - start) + 1;
     // A list closed by a line end: the caller steps over it, so the line

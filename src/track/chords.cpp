@@ -12,6 +12,10 @@
 
 namespace {
 
+// The glide of `(c e)` and that of the bracket forms: the same operands.
+constexpr vld::EventName kPortamento = vld::eventNamed("portamento");
+constexpr vld::EventName kBracketPortamento = vld::eventNamed("bracket portamento");
+
 constexpr int kMaxGroupNotes = 8;
 
 // Reads a number that must be there; when it is missing the message points
@@ -284,7 +288,7 @@ Pos portamentoCommand(Pos p, TrackCompile& tc, unsigned code, char closing) {
                                           : noteVelocity(tc, t, 0, kValueOmitted, mode, g.step);
         if (info.velocity_sequence_enable) advanceVelocityIndex(info);
 
-        buf.put(code);
+        buf.begin(code == kPortamento.code ? kPortamento : kBracketPortamento);
         buf.put(static_cast<unsigned>(g.notes[0].number + (g.delay != 0 ? 0x80 : 0)));
         info.portamento_values[1] = g.delay;
         buf.put(static_cast<unsigned>(g.notes[1].number + (g.time != 0 ? 0x80 : 0)));

@@ -129,9 +129,12 @@ int gateFromQuantizeItem(int q, int kind, int resolution, int step) {
     return gate;
 }
 
+// The velocity operand of a note that gives none.
+constexpr unsigned kNoVelocityByte = 0x80;
+
 void putVelocityByte(Pos p, EventBuffer& buf, int mode, int velocity, int offset) {
     if (mode == kVelocityNone) {
-        buf.put(0x80);
+        buf.put(kNoVelocityByte);
     } else if (mode > 0) {
         if (velocity < -63 || velocity > 63) sourceError("relative velocity must be in from -63 to 63.", p);
         buf.put(static_cast<unsigned>(0xC0 + velocity));
@@ -175,12 +178,16 @@ void writeNoteEvent(Pos p, TrackCompile& tc, int track, int note, int step, int 
     trkinf& info = tc.inf[track];
     bool rest = note == 0x80;
     if (step == 0 && gate == 0 && !rest) {
-        buf.put(0xB2);
+        buf.begin(vld::eventNamed("zero-length note"));
         buf.put(static_cast<unsigned>(note));
         putVelocityByte(p, buf, velocityMode, velocity, info.velocity_offset);
         return;
     }
-    buf.put(static_cast<unsigned>(note));
+    if (rest) {
+        buf.begin(vld::eventNamed("rest"));
+    } else {
+        buf.beginNote(static_cast<unsigned>(note));
+    }
     if (info.tuplet_depth != 0) {
         // Inside a tuplet the step and gate take fixed words, rewritten
         // compactly when the tuplet closes.

@@ -82,7 +82,7 @@ void patchForward(EventBuffer& buf, trkinf& info, int32_t field) {
 void openRepeat(EventBuffer& buf, trkinf& info, int32_t count) {
     info.velocity_written = 0;
     if (!info.l.empty() && info.l.back().ending < 0) info.l.pop_back();
-    buf.put(0xCD);
+    buf.begin(vld::eventNamed("repeat start"));
     RepeatFrame frame;
     frame.start_offset = static_cast<int32_t>(buf.size());
     frame.count = count;
@@ -98,7 +98,7 @@ void ending(const Mark& mark, EventBuffer& buf, trkinf& info) {
     // The bottom of the stack counts no passes, so any ending is too large.
     if (info.l.empty() || info.l.back().count < mark.number) sourceError("n is too large in |n.", mark.at);
     RepeatFrame& top = info.l.back();
-    buf.put(0xD8);
+    buf.begin(vld::eventNamed("repeat ending"));
     buf.putBE16(static_cast<uint32_t>(mark.number - 1));
     if (top.patch_offset != 0) sourceError("illegal |n.", mark.at);
     top.ending = mark.number;
@@ -116,7 +116,7 @@ void section(const Mark& mark, EventBuffer& buf, trkinf& info) {
         return;
     }
     RepeatFrame& top = info.l.back();
-    buf.put(0xD9);
+    buf.begin(vld::eventNamed("repeat skip"));
     if (top.patch_offset != 0) sourceError("illegal |.", mark.at);
     putBackValue(buf, info, top.start_offset, 2);
     top.patch_offset = static_cast<int32_t>(buf.size());
@@ -139,7 +139,7 @@ void closeRepeat(const Mark& mark, EventBuffer& buf, trkinf& info) {
     // Once a repeat with endings has met its `:|`, a further `:|` closes the
     // enclosing repeat.
     int32_t start = top.ending < 0 ? info.l[info.l.size() - 2].start_offset : top.start_offset;
-    buf.put(0xCE);
+    buf.begin(vld::eventNamed("repeat end"));
     putBackValue(buf, info, start, 4);
 
     size_t pops;

@@ -54,7 +54,7 @@ Pos switchCommand(Pos p, TrackCompile& tc) {
         int32_t n = 0;
         int status = 0;
         q = getNumber(q, n, status);
-        out(tc, track).put(0x9E);
+        out(tc, track).begin(vld::eventNamed("tie mode"));
         out(tc, track).put(n != 0 ? 1 : 0);
         return q;
     });
@@ -67,7 +67,7 @@ Pos insertBytesCommand(Pos p, TrackCompile& tc) {
             int status = 0;
             Pos end = readNumber(q, n, status);
             if (status != kNumberRead) break;
-            out(tc, track).put(static_cast<unsigned>(n) & 0xFF);
+            out(tc, track).putRaw(static_cast<unsigned>(n) & 0xFF);
             q = end;
             Pos comma = commaAfter(q);
             if (!comma) break;
@@ -84,13 +84,14 @@ Pos switchMaskCommand(Pos p, TrackCompile& tc) {
         q = numberOrZero(q, n);
         auto bit = [n](int k) -> unsigned { return (n >> k) & 1 ? 2 : 0; };
         EventBuffer& buf = out(tc, track);
-        buf.put(0x99);
+        buf.begin(vld::eventNamed("switch bit 3"));
         buf.put(bit(3));
-        buf.put(0x98);
+        buf.begin(vld::eventNamed("bend switch"));
         buf.put(bit(2));
-        buf.put(0xB3);
-        buf.putBE16(bit(1));
-        buf.put(0x96);
+        buf.begin(vld::eventNamed("arcc switch"));
+        buf.put(0);  // the first modulator
+        buf.put(bit(1));
+        buf.begin(vld::eventNamed("switch bit 0"));
         buf.put(bit(0));
         tc.inf[track].velocity_sequence_enable = (n >> 4) & 1;
         return q;
@@ -119,9 +120,9 @@ Pos workAreaCommand(Pos p, TrackCompile& tc) {
         q = end;
         EventBuffer& buf = out(tc, track);
         if (!isSigned) {
-            buf.put(0xD5);
+            buf.begin(vld::eventNamed("work area set"));
         } else {
-            buf.put(value >= 0 ? 0xD7 : 0xD8);
+            buf.begin(value >= 0 ? vld::eventNamed("work area add") : vld::eventNamed("work area subtract"));
             if (value < 0) value = wrapped(-int64_t{value});
         }
         buf.put(static_cast<unsigned>(address));
@@ -134,9 +135,9 @@ Pos workAreaCommand(Pos p, TrackCompile& tc) {
 Pos hCommand(Pos p, TrackCompile& tc) {
     return twoNumberCommand(p, tc, "H error.", [](EventBuffer& buf, int position, int32_t value) {
         if (position == 0) {
-            buf.put(0x97);
+            buf.begin(vld::eventNamed("lfo sync"));
         } else {
-            buf.put(0xB5);
+            buf.begin(vld::eventNamed("arcc sync"));
             buf.put(0x00);
         }
         buf.put(value != 0 ? 0x00 : 0x80);
@@ -149,7 +150,7 @@ Pos keyTransposeCommand(Pos p, TrackCompile& tc) {
         int32_t n = 0;
         q = getNumberInRange(q, n, -128, 127, "key transpose parameter is out of range(-128 - 127).",
                              "`k'(key transpose) must be followed to its parameter.");
-        out(tc, track).put(0xAB);
+        out(tc, track).begin(vld::eventNamed("key transpose"));
         out(tc, track).put(static_cast<unsigned>(n) & 0xFF);
         tc.inf[track].key_transpose = static_cast<int8_t>(n);
         return q;
@@ -159,9 +160,9 @@ Pos keyTransposeCommand(Pos p, TrackCompile& tc) {
 Pos mCommand(Pos p, TrackCompile& tc) {
     return twoNumberCommand(p, tc, "M error.", [](EventBuffer& buf, int position, int32_t value) {
         if (position == 0) {
-            buf.put(0x95);
+            buf.begin(vld::eventNamed("lfo mode"));
         } else {
-            buf.put(0xB4);
+            buf.begin(vld::eventNamed("arcc mode"));
             buf.put(0x00);
         }
         buf.put(static_cast<unsigned>(wrapped(int64_t{value} - 1)) & 0xFF);
@@ -181,7 +182,7 @@ Pos channelChangeCommand(Pos p, TrackCompile& tc) {
                 c = n - 17;
             }
         }
-        out(tc, track).put(0xCC);
+        out(tc, track).begin(vld::eventNamed("channel change"));
         out(tc, track).putBE16(0x8000);
         out(tc, track).putBE16(static_cast<uint32_t>(c - 9) & 0xFFFF);
         return q;
@@ -192,9 +193,9 @@ Pos sCommand(Pos p, TrackCompile& tc) {
     return twoNumberCommand(p, tc, "S error.", [](EventBuffer& buf, int position, int32_t value) {
         int32_t operand = value >= 8 ? wrapped(int64_t{value} + 0x7FF8) : value;
         if (position == 0) {
-            buf.put(0xB0);
+            buf.begin(vld::eventNamed("lfo waveform"));
         } else {
-            buf.put(0xC9);
+            buf.begin(vld::eventNamed("arcc waveform"));
             buf.put(0x00);
         }
         buf.putBE16(static_cast<uint32_t>(operand) & 0xFFFF);
@@ -207,7 +208,7 @@ Pos fadeCommand(Pos p, TrackCompile& tc) {
         q = numberOrZero(q, n);
         if (n < -128 || n > 127) vlserror("fadein/out parameter is out of range(-128 - 127).", lineStart(), q, 3, 1);
         EventBuffer& buf = out(tc, track);
-        buf.put(0xD6);
+        buf.begin(vld::eventNamed("fader"));
         buf.putBE16(0x7FFE);
         buf.putBE16(0);
         buf.put(0x07);
@@ -233,7 +234,7 @@ Pos velocityStepCommand(Pos p, TrackCompile& tc, char sign) {
             if (*next != static_cast<unsigned char>(sign)) break;
             q = next + 1;
         }
-        out(tc, track).put(0x91);
+        out(tc, track).begin(vld::eventNamed("relative volume"));
         out(tc, track).put(static_cast<unsigned>(sign == '~' ? total : -total) & 0xFF);
         return q;
     });

@@ -56,11 +56,11 @@ Pos uCommand(Pos p, TrackCompile& tc) {
             info.velocity_random = static_cast<int16_t>(std::abs(int64_t{r}));
         }
         if (n.signed_) {
-            buf.put(0x94);
+            buf.begin(vld::eventNamed("relative velocity"));
             buf.put(static_cast<unsigned>(n.value));
         } else {
             if (n.given) info.current_velocity = static_cast<int16_t>(n.value);
-            buf.put(0x93);
+            buf.begin(vld::eventNamed("velocity"));
             buf.put(static_cast<unsigned>(clampVelocity(info.current_velocity + info.velocity_offset)));
         }
         info.velocity_sequence_on = 0;
@@ -98,10 +98,10 @@ Pos velocityCommand(Pos p, TrackCompile& tc, bool relative) {
             info.current_velocity = static_cast<int16_t>(v);
         }
         if (relative) {
-            buf.put(0x94);
+            buf.begin(vld::eventNamed("relative velocity"));
             buf.put(static_cast<unsigned>(n.value));
         } else {
-            buf.put(0x93);
+            buf.begin(vld::eventNamed("velocity"));
             buf.put(static_cast<unsigned>(clampVelocity(v + info.velocity_offset)));
         }
         info.velocity_sequence_on = 0;
@@ -191,7 +191,7 @@ bool autoVelocity(TrackCompile& tc, int track, int step, int& value) {
     if (info.velocity_sequence_on && info.velocity_sequence_enable) {
         int d = clampVelocity(item.value + info.velocity_offset);
         if (!(item.value == 128 && b == 0)) {
-            tc.trk[track].buf.put(0x93);
+            tc.trk[track].buf.begin(vld::eventNamed("velocity"));
             tc.trk[track].buf.put(static_cast<unsigned>(d));
         }
         if (b != 0) {

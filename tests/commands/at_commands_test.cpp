@@ -126,18 +126,18 @@ struct EmitterTrack {
 TEST(Emitters, FlaggedFields) {
     EmitterTrack track;
     FlaggedEvent event;
-    event.code = 0xE8;
+    event.event = vld::eventNamed("arcc level");
     event.max_parameters = 3;
     event.widths = {kFieldByte, kFieldWord, kFieldStep};
     event.sub = 2;
     event.reserved = 1;
     event.factor = 2;
-    EXPECT_EQ(track.emit("1,,100", false, event), "E8 04 01 05 02 80 C8");
-    EXPECT_EQ(track.emit("1,2,3", false, event), "E8 04 01 07 02 00 04 06");
+    EXPECT_EQ(track.emit("1,,100", false, event), "E5 04 01 05 02 80 C8");
+    EXPECT_EQ(track.emit("1,2,3", false, event), "E5 04 01 07 02 00 04 06");
     event.tweak = 1;
-    EXPECT_EQ(track.emit("1,,100", true, event), "E8 04 D0 01 64");
+    EXPECT_EQ(track.emit("1,,100", true, event), "E5 04 D0 01 64");
     event.tweak = 0;
-    EXPECT_EQ(track.emit(",2", true, event), "E8 04 20 00 02");
+    EXPECT_EQ(track.emit(",2", true, event), "E5 04 20 00 02");
     event.must_be_positive = true;
     event.omission_allowed = false;
     event.too_many = "too many";
