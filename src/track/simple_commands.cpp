@@ -211,7 +211,7 @@ Pos fadeCommand(Pos p, TrackCompile& tc) {
         buf.begin(vld::eventNamed("fader"));
         buf.putBE16(0x7FFE);
         buf.putBE16(0);
-        buf.put(0x07);
+        buf.put(0x07);  // presence: all three values follow
         uint32_t magnitude = n >= 0 ? static_cast<uint32_t>(n) : 0u - static_cast<uint32_t>(n);
         buf.putBE16((magnitude * 256) & 0xFFFF);
         buf.put(n >= 0 ? 0x80 : 0x00);
