@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "base/memory.h"
+#include "base/failure.h"
 #include "cli/run.h"
 #include "dump/vld_dump.h"
 

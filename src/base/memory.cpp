@@ -1,31 +1,8 @@
 #include "base/memory.h"
 
-#include <cstdarg>
 #include <cstdlib>
 
-namespace {
-FILE* g_err = nullptr;
-}
-
-FILE* errStream() { return g_err ? g_err : stderr; }
-
-void setErrStream(FILE* stream) { g_err = stream; }
-
-void errPrintf(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(errStream(), format, args);
-    va_end(args);
-}
-
-void fatalExit(int code, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(errStream(), format, args);
-    va_end(args);
-    std::fflush(errStream());
-    throw VlcExit{code};
-}
+#include "base/failure.h"
 
 void* allocTagged(size_t size, const char* /*tag*/) {
     void* block = std::malloc(size ? size : 1);

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <new>
 
+#include "base/failure.h"
 #include "base/memory.h"
 #include "base/random.h"
 #include "cli/switches.h"

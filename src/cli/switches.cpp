@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "base/memory.h"
+#include "base/failure.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <iterator>
 #include <string>
 
-#include "base/memory.h"
+#include "base/failure.h"
 #include "cli/switches.h"
 #include "format/byte_order.h"
 

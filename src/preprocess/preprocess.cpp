@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/memory.h"
+#include "base/failure.h"
 #include "cli/switches.h"
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "base/memory.h"
+#include "base/failure.h"
 #include "cli/switches.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "base/memory.h"
+#include "base/failure.h"
 #include "cli/switches.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "base/memory.h"
+#include "base/failure.h"
 #include "cli/switches.h"
 #include "preprocess/preprocess.h"
 #include "scan/diagnostics.h"
