@@ -17,7 +17,8 @@ bool isShownEscaped(unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x
 
 void forgetLastPosition() { g_lastPosition = nullptr; }
 
-void vlserror(const char* message, Pos start, Pos pos, int level, int showLine) {
+void vlserror(const char* message, const LineTracking& where, Pos pos, int level, int showLine) {
+    Pos start = where.line_start;
     Pos end = start;
     if (end)
         while (!endsVisibleLine(*end)) ++end;
@@ -26,7 +27,6 @@ void vlserror(const char* message, Pos start, Pos pos, int level, int showLine) 
     if (level != kError && warningLevel != 0 && (pos == g_lastPosition || warningLevel < level)) return;
     g_lastPosition = pos;
 
-    const LineTracking& where = lineTracking();
     const char* file = where.current ? where.current->file->file_name.c_str() : sourceName().c_str();
     int line = where.current ? where.current->line_number : where.line_number;
     const char* prefix = level != kError ? "Warning: " : "Error: ";
@@ -64,7 +64,9 @@ void vlserror(const char* message, Pos start, Pos pos, int level, int showLine) 
     }
 }
 
-void sourceError(const char* message, Pos pos) {
-    vlserror(message, lineStart(), pos, kError, 1);
+void sourceError(const char* message, Pos pos) { sourceError(message, lineTracking(), pos); }
+
+void sourceError(const char* message, const LineTracking& line, Pos pos) {
+    vlserror(message, line, pos, kError, 1);
     throw VlcExit{1};  // not reached: an error always ends the run
 }

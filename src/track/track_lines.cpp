@@ -69,7 +69,7 @@ Pos selectTracks(Pos p, TrackCompile& tc, int form) {
                 allocateTrack(tc.trk, tc.hd, n, n - 1, 0x8000);
                 std::string message = "track " + std::to_string(n) + " is not assigned; (AMIDI" + std::to_string(n) +
                                       "," + std::to_string(n) + ") is made up.";
-                vlserror(message.c_str(), lineStart(), p, 3, 1);
+                vlserror(message.c_str(), lineTracking(), p, 3, 1);
             }
             addToTarget(tc, redirectedTrack(tc.trk, n));
         } else if (first && *skipBlanks(p) == closing) {
@@ -159,7 +159,7 @@ Pos headerInTrackMode(Pos p, TrackCompile& tc) {
 void reportOpenConstruct(const char* format, int track, Pos end, int level) {
     char message[128];
     std::snprintf(message, sizeof message, format, track);
-    vlserror(message, lineStart(), end, level, 0);
+    vlserror(message, lineTracking(), end, level, 0);
     forgetLastPosition();
 }
 
@@ -210,7 +210,7 @@ Pos compileCommand(Pos c, TrackCompile& tc, bool& partitionSeen) {
         case '"': {
             if (quoteIsSwitch(p)) return switchCommand(p, tc);
             Pos end = chordCommand(p, tc, '"');
-            vlserror("\"..\" can use only for vlc2.", lineStart(), end, 4, 1);
+            vlserror("\"..\" can use only for vlc2.", lineTracking(), end, 4, 1);
             markNoteWritten(tc);
             return end;
         }
@@ -275,11 +275,8 @@ Pos getNumberInRange(Pos p, int32_t& value, int minimum, int maximum, const char
     Pos start = skipSpace(p);
     int status = 0;
     Pos end = getNumber(start, value, status);
-    if (status != kNumberRead) {
-        // Point at the command, not at whatever the search for a number reached.
-        lineTracking() = before;
-        sourceError(missingMessage, p);
-    }
+    // Point at the command, not at whatever the search for a number reached.
+    if (status != kNumberRead) sourceError(missingMessage, before, p);
     if (minimum != maximum && (value < minimum || value > maximum)) sourceError(rangeMessage, start);
     return end;
 }
