@@ -112,6 +112,7 @@ int compileRun(int argc, const char* const* argv) {
     headdata hd;
     int32_t longest = 0;
     TrackRecords trk = makevld(std::move(source), sourceName(), hd, longest);
+    if (getSwitch('z') >= 3) hd.keep_every_track = true;
     writeVld(trk, hd, longest);
     return 0;
 }

@@ -29,7 +29,7 @@ void appendBE32(Bytes& out, uint32_t value) {
 template <typename Visit>
 void forEachWrittenTrack(const TrackRecords& trk, const headdata& hd, Visit visit) {
     forEachListedTrack(hd, [&](int t) {
-        if (trackIsWritten(trk[t])) visit(t);
+        if (trackIsWritten(trk[t], hd.keep_every_track)) visit(t);
     });
 }
 
@@ -179,8 +179,8 @@ void writeToFile(const std::string& name, const TrackRecords& trk, const headdat
 
 }  // namespace
 
-bool trackIsWritten(const trkdata& track) {
-    return (track.partition_mark && track.buf.at(0) != 0xFF && !track.buf.empty()) || getSwitch('z') >= 3;
+bool trackIsWritten(const trkdata& track, bool keepEveryTrack) {
+    return (track.partition_mark && track.buf.at(0) != 0xFF && !track.buf.empty()) || keepEveryTrack;
 }
 
 Bytes buildHeader(const TrackRecords& trk, const headdata& hd, int32_t longestClocks) {

@@ -11,8 +11,8 @@ constexpr size_t kHeaderSize = 80;
 constexpr size_t kTableEntrySize = 16;
 
 // Whether a listed track goes into the file: it is marked and has events, or
-// the compatibility level (-Z) is 3 or more.
-bool trackIsWritten(const trkdata& track);
+// the piece keeps every track (headdata::keep_every_track).
+bool trackIsWritten(const trkdata& track, bool keepEveryTrack);
 
 Bytes buildHeader(const TrackRecords& trk, const headdata& hd, int32_t longestClocks);
 Bytes buildTrackTable(const TrackRecords& trk, const headdata& hd);

@@ -116,7 +116,7 @@ Pos partitionList(Pos p, TrackCompile& tc, bool& seen) {
         if (*p++ == ')') break;
     }
     if (tc.hd.subtracks_made) {
-        setSwitch('z', 3);
+        tc.hd.keep_every_track = true;
         forEachListedTrack(tc.hd, [&](int t) {
             if (!tc.trk[t].partition_mark) {
                 tc.trk[t].buf.truncate(0);
@@ -310,6 +310,6 @@ void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t&
 
     forEachListedTrack(hd, [&](int t) { trk[t].buf.put(0xFF); });
     end = p;
-    if (!partitionSeen && hd.subtracks_made) setSwitch('z', 3);
+    if (!partitionSeen && hd.subtracks_made) hd.keep_every_track = true;
     finishTracks(tc, p, longestClocks);
 }
