@@ -84,9 +84,8 @@ bool namesDirectory(const std::string& name) {
 
 // The process-wide state of a run starts afresh each time.
 void resetRunState() {
-    resetSwitches();
     resetLineTracking();
-    forgetLastPosition();
+    beginMessages(MessageSettings{});
     seedRandom(static_cast<uint32_t>(std::time(nullptr)));
 }
 
@@ -98,22 +97,23 @@ void closeErrorFile() {
 }
 
 int compileRun(int argc, const char* const* argv) {
-    int noArguments = parseSwitches(argc, argv);
+    Options options = parseOptions(argc, argv);
     printBanner();
-    if (noArguments) usage(0, 0);
-    int help = getSwitch('h');
+    if (options.no_arguments) usage(0, 0);
+    int help = options.get('h');
     if (help == 1) usage(0, 1);
     if (help != -1) usage(0, 0);
-    if (!destinationName().empty() && getSwitch('c') != -1) fatalExit(8, "You cannot use both -c and -o.\n");
-    if (getSwitch('w') == -2) fatalExit(7, "You cannot omit -w's parameter.\n");
-    if (sourceName().empty()) fatalExit(1, "Error: source file is not specified.\n");
+    if (!options.destination.empty() && options.toStandardOutput()) fatalExit(8, "You cannot use both -c and -o.\n");
+    if (options.get('w') == -2) fatalExit(7, "You cannot omit -w's parameter.\n");
+    if (options.source.empty()) fatalExit(1, "Error: source file is not specified.\n");
 
-    SourceText source = resolveNames(kSourceExtensions, ".VLD");
+    SourceText source = resolveNames(options, kSourceExtensions, ".VLD");
+    beginMessages(messageSettingsOf(options));
     headdata hd;
     int32_t longest = 0;
-    TrackRecords trk = makevld(std::move(source), sourceName(), hd, longest);
-    if (getSwitch('z') >= 3) hd.keep_every_track = true;
-    writeVld(trk, hd, longest);
+    TrackRecords trk = makevld(std::move(source), options.source, hd, longest, options.debugDump());
+    if (options.keepsEveryTrack()) hd.keep_every_track = true;
+    writeVld(trk, hd, longest, options.toStandardOutput() ? std::string() : options.destination);
     return 0;
 }
 
@@ -156,7 +156,7 @@ bool readfile(const char* name, SourceText& text) {
     return true;
 }
 
-SourceText openSource(std::string& name, const char* const* extensions, bool remember) {
+SourceText openSource(std::string& name, const char* const* extensions) {
     const std::string asTyped = name;
     SourceText text;
     bool found = readfile(name.c_str(), text);
@@ -172,26 +172,26 @@ SourceText openSource(std::string& name, const char* const* extensions, bool rem
         found = readfile(name.c_str(), text);
     }
     if (!found) fatalExit(1, "%s\tError: file not found.\n", asTyped.c_str());
-    if (remember) setSourceName(name);
     return text;
 }
 
-SourceText resolveNames(const char* const* extensions, const char* destinationExtension) {
-    if (sourceName()[0] == '-' && getSwitch('c') == -1 && destinationName().empty())
+SourceText resolveNames(Options& options, const char* const* extensions, const char* destinationExtension) {
+    if (options.source[0] == '-' && !options.toStandardOutput() && options.destination.empty())
         fatalExit(11, "Error: destination file is not specified.\n");
-    std::string work = sourceName();
-    SourceText text = openSource(work, extensions, true);
-    const std::string given = destinationName();
+    std::string work = options.source;
+    SourceText text = openSource(work, extensions);
+    options.source = work;
+    const std::string given = options.destination;
     if (given.empty()) {
-        setDestinationName(defaultDestination(work, destinationExtension));
+        options.destination = defaultDestination(work, destinationExtension);
     } else if (namesDirectory(given)) {
         // The file the source would give in the current directory, put there.
-        if (sourceName() == "-") fatalExit(11, "Error: destination file is not specified.\n");
+        if (options.source == "-") fatalExit(11, "Error: destination file is not specified.\n");
         std::string directory = given;
         if (directory.back() != '/') directory += '/';
-        setDestinationName(directory + defaultDestination(work, destinationExtension));
+        options.destination = directory + defaultDestination(work, destinationExtension);
     } else {
-        setDestinationName(withExtension(given, destinationExtension));
+        options.destination = withExtension(given, destinationExtension);
     }
     return text;
 }

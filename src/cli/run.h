@@ -16,9 +16,10 @@ int runVlc3(int argc, const char* const* argv);
 bool readfile(const char* name, SourceText& text);
 
 // Tries the name, then the name with each extension appended. Ends the run
-// with "file not found." when none opens. With remember set, the name that was
-// opened becomes the source name. The name found is left in `name`.
-SourceText openSource(std::string& name, const char* const* extensions, bool remember);
+// with "file not found." when none opens. The name found is left in `name`.
+SourceText openSource(std::string& name, const char* const* extensions);
 
-// Loads the source and settles the destination name.
-SourceText resolveNames(const char* const* extensions, const char* destinationExtension);
+struct Options;
+// Loads the source, leaving the name that was opened in the options, and
+// settles the destination name there.
+SourceText resolveNames(Options& options, const char* const* extensions, const char* destinationExtension);

@@ -8,8 +8,10 @@
 
 // Turns the source into the line buffer, runs the header commands and then
 // the track lines, and returns the 81 track records. `longestClocks` receives
-// the length in clocks of the longest track.
-TrackRecords makevld(SourceText&& source, const std::string& sourceName, headdata& hd, int32_t& longestClocks);
+// the length in clocks of the longest track. With `debugDump` (-d) the line
+// buffer is also written to debug.vls.
+TrackRecords makevld(SourceText&& source, const std::string& sourceName, headdata& hd, int32_t& longestClocks,
+                     bool debugDump = false);
 
 // The header dispatcher: runs header commands from `text` until the first
 // line that belongs to the tracks, whose position it leaves in `rest`.

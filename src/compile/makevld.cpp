@@ -2,13 +2,16 @@
 
 #include "scan/line_tracking.h"
 #include "source/lines.h"
+#include "source/preprocess.h"
 
-TrackRecords makevld(SourceText&& source, const std::string& sourceName, headdata& hd, int32_t& longestClocks) {
+TrackRecords makevld(SourceText&& source, const std::string& sourceName, headdata& hd, int32_t& longestClocks,
+                     bool debugDump) {
     LineFileChain files;
     files.push_back(LINEFILEDATA{sourceName, nullptr, {}});
     hd.track_count = kTrackCount;
 
     LineBuffer lines = v3macro(std::move(source), std::move(files));
+    if (debugDump) ::debugDump(lines.text);
     beginLineTracking(lines);
 
     TrackRecords trk(kTrackCount);

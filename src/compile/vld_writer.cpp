@@ -280,11 +280,11 @@ Bytes buildVld(const TrackRecords& trk, const headdata& hd, int32_t longestClock
     return image;
 }
 
-void writeVld(TrackRecords& trk, const headdata& hd, int32_t longestClocks) {
-    if (getSwitch('c') != -1) {
+void writeVld(TrackRecords& trk, const headdata& hd, int32_t longestClocks, const std::string& destination) {
+    if (destination.empty()) {
         writeToStandardOutput(trk, hd, longestClocks);
     } else {
-        writeToFile(destinationName(), trk, hd, longestClocks);
+        writeToFile(destination, trk, hd, longestClocks);
     }
     TrackRecords().swap(trk);
 }

@@ -1,8 +1,23 @@
 // The one reporter of problems found in the source.
 #pragma once
+#include <string>
+
 #include "scan/line_tracking.h"
 
+struct Options;
+
 constexpr int kError = 0;  // ends the run with exit code 1
+
+// How the run wants its messages, taken from its options.
+struct MessageSettings {
+    int warning_level = 3;     // -W: 0 prints every warning, n drops those above level n
+    bool show_column = false;  // -l alone: "LnCm" instead of the line number
+    std::string source_name;   // named when no line record is at hand
+};
+MessageSettings messageSettingsOf(const Options& options);
+
+// Starts the messages of a run: its settings, and no position reported yet.
+void beginMessages(const MessageSettings& settings);
 
 // Prints "file<TAB>line: Warning: message" (or "Error: "), under -l with the
 // column counted from the start of `line`; with showLine also that source line

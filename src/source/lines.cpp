@@ -43,5 +43,4 @@ void joinLines(LineChain&& chain, LineBuffer& out) {
     }
     chain.clear();
     out.text.insert(out.text.end(), 6, 255);
-    debugDump(out.text);
 }

@@ -47,5 +47,5 @@ LineChain makeLineBuf(const SourceText& text, const LINEFILEDATA& file);
 // source's record. The source text is released.
 LineBuffer v3macro(SourceText&& text, LineFileChain&& files);
 
-// Joins the line texts into the line buffer (then hands it to the debug dump).
+// Joins the line texts into the line buffer.
 void joinLines(LineChain&& chain, LineBuffer& out);

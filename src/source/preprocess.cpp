@@ -449,7 +449,7 @@ std::string canonicalPath(const std::string& name) {
 void includeFile(LineChain& chain, size_t index, const std::string& name, LineFileChain& files) {
     const LINEFILEDATA* includer = chain[index].where.file;
     std::string opened = name;
-    SourceText text = openSource(opened, kIncludeExtensions, false);
+    SourceText text = openSource(opened, kIncludeExtensions);
     std::string identity = canonicalPath(opened);
     // A file that includes itself, directly or through others, would be read
     // again and again: stop and show the chain.
@@ -500,7 +500,6 @@ void expandMacroMain(LineChain& chain, LineFileChain& files) {
 }
 
 void debugDump(const std::vector<unsigned char>& text) {
-    if (getSwitch('d') == -1) return;
     FILE* file = std::fopen("debug.vls", "wb");
     if (!file) fatalExit(1, "can't open debug.vls.\n");
     size_t count = text.size() >= 6 ? text.size() - 6 : 0;

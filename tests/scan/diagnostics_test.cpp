@@ -5,11 +5,18 @@
 
 namespace {
 
+// The message settings a command line gives.
+void messagesAsUnder(char letter, int value) {
+    Options options;
+    options.set(letter, value);
+    beginMessages(messageSettingsOf(options));
+}
+
 // One warning of each level used by the compiler, then a repeat at the same
 // position, printed at the given -W level.
 std::string warningsAt(int warningLevel) {
     ScanText text("abc");
-    setSwitch('w', warningLevel);
+    beginMessages(MessageSettings{warningLevel});
     vlserror("two", lineTracking(), text.at(1), 2, 0);
     vlserror("three", lineTracking(), text.at(2), 3, 0);
     vlserror("four", lineTracking(), text.at(3), 4, 0);
@@ -40,13 +47,13 @@ TEST(Vlserror, PrintsTheLineAndACaretThatKeepsTabs) {
 TEST(Vlserror, UsesTheLineAndColumnFormOnlyForABareDashL) {
     {
         ScanText text("abcdef");
-        setSwitch('l', -2);
+        messagesAsUnder('l', -2);
         vlserror("m", lineTracking(), text.at(4), 3, 0);
         EXPECT_EQ(text.errors(), "song.vls\tL1C5: Warning: m\n");
     }
     {
         ScanText text("abcdef");
-        setSwitch('l', 5);
+        messagesAsUnder('l', 5);
         vlserror("m", lineTracking(), text.at(4), 3, 0);
         EXPECT_EQ(text.errors(), "song.vls\t1: Warning: m\n");
     }
