@@ -60,13 +60,13 @@ bool beginsWith(const std::string& text, size_t at, std::string_view keyword) {
     // The message shows the line up to its line end. A line can have none:
     // the last line of a file, or one whose line end a macro call took into
     // its argument. Such a line is shown from a copy that ends with one, so
-    // the display stops at the end of the text. The copy outlives the call,
-    // as the line tracking points into it.
-    static std::string shown;
-    shown = line.text;
+    // the display stops at the end of the text. The message names the line
+    // through a line tracking of its own, so nothing outlives the call.
+    std::string shown = line.text;
     if (shown.find_first_of("\r\n\x1a\xff") == std::string::npos) shown += '\n';
-    trackLine(line.where, reinterpret_cast<Pos>(shown.c_str()));
-    sourceError(message, reinterpret_cast<Pos>(shown.c_str()) + std::min(at, line.text.size()));
+    Pos start = reinterpret_cast<Pos>(shown.c_str());
+    sourceError(message, LineTracking{start, line.where.line_number, &line.where, &line.where},
+                start + std::min(at, line.text.size()));
 }
 
 // A number behind `%` in a macro: an optional sign, then decimal digits or
