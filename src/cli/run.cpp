@@ -109,11 +109,10 @@ int compileRun(int argc, const char* const* argv) {
 
     SourceText source = resolveNames(options, kSourceExtensions, ".VLD");
     beginMessages(messageSettingsOf(options));
-    headdata hd;
-    int32_t longest = 0;
-    TrackRecords trk = makevld(std::move(source), options.source, hd, longest, options.debugDump());
-    if (options.keepsEveryTrack()) hd.keep_every_track = true;
-    writeVld(trk, hd, longest, options.toStandardOutput() ? std::string() : options.destination);
+    CompiledSong song = makevld(std::move(source), options.source, options.debugDump());
+    if (options.keepsEveryTrack()) song.header.keep_every_track = true;
+    writeVld(song.tracks, song.header, song.longest_clocks,
+             options.toStandardOutput() ? std::string() : options.destination);
     return 0;
 }
 
