@@ -55,9 +55,8 @@ bool namesDirectory(const std::string& name) {
 
 // The process-wide state of a run starts afresh each time.
 void resetRunState() {
-    resetSwitches();
     resetLineTracking();
-    forgetLastPosition();
+    beginMessages(MessageSettings{});
     seedRandom(static_cast<uint32_t>(std::time(nullptr)));
 }
 
@@ -69,21 +68,22 @@ void closeErrorFile() {
 }
 
 int compileRun(int argc, const char* const* argv) {
-    int noArguments = parseSwitches(argc, argv);
+    Options options = parseOptions(argc, argv);
     printBanner();
-    if (noArguments) usage(0, 0);
-    int help = getSwitch('h');
+    if (options.no_arguments) usage(0, 0);
+    int help = options.get('h');
     if (help == 1) usage(0, 1);
     if (help != -1) usage(0, 0);
-    if (!destinationName().empty() && getSwitch('c') != -1) fatalExit(8, "You cannot use both -c and -o.\n");
-    if (getSwitch('w') == -2) fatalExit(7, "You cannot omit -w's parameter.\n");
-    if (sourceName().empty()) fatalExit(1, "Error: source file is not specified.\n");
+    if (!options.destination.empty() && options.toStandardOutput()) fatalExit(8, "You cannot use both -c and -o.\n");
+    if (options.get('w') == -2) fatalExit(7, "You cannot omit -w's parameter.\n");
+    if (options.source.empty()) fatalExit(1, "Error: source file is not specified.\n");
 
-    SourceText source = resolveNames(kSourceExtensions, ".VLD");
-    headdata hd;
-    int32_t longest = 0;
-    TrackRecords trk = makevld(std::move(source), sourceName(), hd, longest);
-    writeVld(trk, hd, longest);
+    SourceText source = resolveNames(options, kSourceExtensions, ".VLD");
+    beginMessages(messageSettingsOf(options));
+    CompiledSong song = makevld(std::move(source), options.source, options.debugDump());
+    if (options.keepsEveryTrack()) song.header.keep_every_track = true;
+    writeVld(song.tracks, song.header, song.longest_clocks,
+             options.toStandardOutput() ? std::string() : options.destination);
     return 0;
 }
 
@@ -104,22 +104,23 @@ int runVlc3(int argc, const char* const* argv) {
     return code;
 }
 
-SourceText resolveNames(const char* const* extensions, const char* destinationExtension) {
-    if (sourceName()[0] == '-' && getSwitch('c') == -1 && destinationName().empty())
+SourceText resolveNames(Options& options, const char* const* extensions, const char* destinationExtension) {
+    if (options.source[0] == '-' && !options.toStandardOutput() && options.destination.empty())
         fatalExit(11, "Error: destination file is not specified.\n");
-    std::string work = sourceName();
-    SourceText text = openSource(work, extensions, true);
-    const std::string given = destinationName();
+    std::string work = options.source;
+    SourceText text = openSource(work, extensions);
+    options.source = work;
+    const std::string given = options.destination;
     if (given.empty()) {
-        setDestinationName(defaultDestination(work, destinationExtension));
+        options.destination = defaultDestination(work, destinationExtension);
     } else if (namesDirectory(given)) {
         // The file the source would give in the current directory, put there.
-        if (sourceName() == "-") fatalExit(11, "Error: destination file is not specified.\n");
+        if (options.source == "-") fatalExit(11, "Error: destination file is not specified.\n");
         std::string directory = given;
         if (directory.back() != '/') directory += '/';
-        setDestinationName(directory + defaultDestination(work, destinationExtension));
+        options.destination = directory + defaultDestination(work, destinationExtension);
     } else {
-        setDestinationName(withExtension(given, destinationExtension));
+        options.destination = withExtension(given, destinationExtension);
     }
     return text;
 }

@@ -10,5 +10,7 @@
 // process behave like two processes.
 int runVlc3(int argc, const char* const* argv);
 
-// Loads the source and settles the destination name.
-SourceText resolveNames(const char* const* extensions, const char* destinationExtension);
+struct Options;
+// Loads the source, leaving the name that was opened in the options, and
+// settles the destination name there.
+SourceText resolveNames(Options& options, const char* const* extensions, const char* destinationExtension);

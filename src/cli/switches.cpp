@@ -10,10 +10,6 @@
 
 namespace {
 
-int16_t g_switches[26];
-std::string g_source;
-std::string g_destination;
-
 int letterIndex(char letter) {
     int c = std::tolower(static_cast<unsigned char>(letter));
     return (c >= 'a' && c <= 'z') ? c - 'a' : -1;
@@ -53,9 +49,9 @@ bool slashArgumentIsPath(const std::string& arg) {
     return stat(arg.c_str(), &info) == 0;
 }
 
-void setSource(const std::string& name) {
-    if (!g_source.empty()) fatalExit(8, "Error: too many sources are specified.\n");
-    g_source = name;
+void setSource(Options& options, const std::string& name) {
+    if (!options.source.empty()) fatalExit(8, "Error: too many sources are specified.\n");
+    options.source = name;
 }
 
 // -e: every message from here on, the banner included, goes to the file.
@@ -68,30 +64,23 @@ void redirectErrors(const std::string& name) {
 
 }  // namespace
 
-int getSwitch(char letter) {
+Options::Options() {
+    for (auto& value : letters) value = -1;
+    set('l', 1);
+    set('v', 3);
+    set('w', 3);
+    set('z', 1);
+}
+
+int Options::get(char letter) const {
     int i = letterIndex(letter);
-    return i < 0 ? -1 : g_switches[i];
+    return i < 0 ? -1 : letters[i];
 }
 
-void setSwitch(char letter, int value) {
+void Options::set(char letter, int value) {
     int i = letterIndex(letter);
-    if (i >= 0) g_switches[i] = static_cast<int16_t>(static_cast<int8_t>(value));
+    if (i >= 0) letters[i] = static_cast<int16_t>(static_cast<int8_t>(value));
 }
-
-void resetSwitches() {
-    for (auto& value : g_switches) value = -1;
-    setSwitch('l', 1);
-    setSwitch('v', 3);
-    setSwitch('w', 3);
-    setSwitch('z', 1);
-    g_source.clear();
-    g_destination.clear();
-}
-
-const std::string& sourceName() { return g_source; }
-const std::string& destinationName() { return g_destination; }
-void setSourceName(const std::string& name) { g_source = name; }
-void setDestinationName(const std::string& name) { g_destination = name; }
 
 void printBanner() {
     errPrintf("VLS to VLD(V3) compiler version 0.78, written anew for today's systems.\n");
@@ -108,8 +97,9 @@ void usage(int code, int tips) {
     throw VlcExit{code};
 }
 
-int parseSwitches(int argc, const char* const* argv) {
-    if (argc <= 1) return 1;
+Options parseOptions(int argc, const char* const* argv) {
+    Options options;
+    options.no_arguments = argc <= 1;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg.size() > kMaxNameLength) {
@@ -130,12 +120,12 @@ int parseSwitches(int argc, const char* const* argv) {
             throw VlcExit{0};
         }
         if (arg.empty() || (arg[0] != '-' && arg[0] != '/') || (arg[0] == '/' && slashArgumentIsPath(arg))) {
-            setSource(arg);
+            setSource(options, arg);
             continue;
         }
         for (char& c : arg) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (arg.size() == 1) {
-            setSource("-");
+            setSource(options, "-");
             continue;
         }
         for (size_t k = 1; k < arg.size(); ++k) {
@@ -150,7 +140,7 @@ int parseSwitches(int argc, const char* const* argv) {
                     fatalExit(7, "Error: -e: no output file specified.\n");
                 }
                 if (c == 'o') {
-                    g_destination = name.substr(0, kMaxNameLength);
+                    options.destination = name.substr(0, kMaxNameLength);
                 } else {
                     redirectErrors(name);
                 }
@@ -165,11 +155,11 @@ int parseSwitches(int argc, const char* const* argv) {
                         usage(1, 0);
                     }
                 }
-                setSwitch(c, static_cast<int>(number));
+                options.set(c, static_cast<int>(number));
             } else {
-                setSwitch(c, -2);
+                options.set(c, -2);
             }
         }
     }
-    return 0;
+    return options;
 }

@@ -1,26 +1,34 @@
-// The switch table, the source and destination names, usage and tips.
+// The command line of a run read into an options value, usage and tips.
 #pragma once
+#include <cstdint>
 #include <string>
 
-// One value per letter, folded to lower case: -1 not given, -2 given without
-// a number, 0 and up the number given (stored as a signed byte, so 200 reads
-// back as -56).
-int getSwitch(char letter);
-void setSwitch(char letter, int value);
-// Start values: l 1, v 3, w 3, z 1, every other letter -1; names empty.
-void resetSwitches();
+// The command line of one run, read once and handed to whoever needs it.
+struct Options {
+    // One value per switch letter, folded to lower case: -1 not given, -2
+    // given without a number, 0 and up the number given (stored as a signed
+    // byte, so 200 reads back as -56). Start values: l 1, v 3, w 3, z 1,
+    // every other letter -1.
+    int16_t letters[26];
+    std::string source;       // as given; "-" is standard input
+    std::string destination;  // -o as given, then the name the file is written to
+    bool no_arguments = false;
 
-const std::string& sourceName();
-const std::string& destinationName();
-void setSourceName(const std::string& name);
-void setDestinationName(const std::string& name);
+    Options();
+    int get(char letter) const;
+    void set(char letter, int value);
+
+    bool toStandardOutput() const { return get('c') != -1; }  // -c
+    bool debugDump() const { return get('d') != -1; }         // -d: the line buffer to debug.vls
+    bool keepsEveryTrack() const { return get('z') >= 3; }    // -Z3 and up
+};
 
 // The longest name the program holds.
 constexpr size_t kMaxNameLength = 2048;
 
-// Reads the arguments into the switch table and the names; returns 1 when
-// there are no arguments at all, else 0. Ends the run on a bad switch.
-int parseSwitches(int argc, const char* const* argv);
+// Reads the arguments; `no_arguments` is set when there are none at all.
+// Ends the run on a bad switch; -e redirects the error stream at once.
+Options parseOptions(int argc, const char* const* argv);
 
 // Prints the usage (tips = 0) or the tips (tips = 1) and ends the run.
 [[noreturn]] void usage(int code, int tips);

@@ -192,7 +192,7 @@ Pos bendSwitchCommand(Pos p, TrackCompile& tc) {
     int status = 0;
     Pos end = readKeywordOrNumber(p, value, status, kOffOn, 0, false);
     if (status != kNumberRead) {
-        vlserror("[BEND.SWITCH] require its parameter.", lineStart(), end, 4, 1);
+        vlserror("[BEND.SWITCH] require its parameter.", lineTracking(), end, 4, 1);
         return end;
     }
     forEachTrackOf(tc.set(), [&](int t) {
@@ -251,7 +251,7 @@ Pos pitchCommand(Pos p, TrackCompile& tc, bool relative) {
     int status = 0;
     Pos end = readNumber(p, value, status);
     if (status != kNumberRead) {
-        vlserror("[PITCH]/[@PITCH] require its parameter.", lineStart(), end, 4, 1);
+        vlserror("[PITCH]/[@PITCH] require its parameter.", lineTracking(), end, 4, 1);
         return end;
     }
     forEachTrackOf(tc.set(), [&](int t) {
@@ -298,7 +298,7 @@ Pos autoPortamentoSwitchCommand(Pos p, TrackCompile& tc) {
     int status = 0;
     Pos end = readKeywordOrNumber(p, value, status, kOffOn, 0, false);
     if (status != kNumberRead) {
-        vlserror("[AUTO_PORTAMENT.SWITCH] require its parameter.", lineStart(), end, 4, 1);
+        vlserror("[AUTO_PORTAMENT.SWITCH] require its parameter.", lineTracking(), end, 4, 1);
         return end;
     }
     forEachTrackOf(tc.set(), [&](int t) {

@@ -208,7 +208,7 @@ Pos quantizeListCommand(Pos p, TrackCompile& tc, int mode) {
         int count = 0;
         q = readList(q, elements, kMaxSequenceItems, count, true, false);
         compileQuantizeList(tc.inf[track], elements, mode);
-        if (count > 1) vlserror("quantize sequence can use only for vlc2.", lineStart(), q, 4, 1);
+        if (count > 1) vlserror("quantize sequence can use only for vlc2.", lineTracking(), q, 4, 1);
         return q;
     });
 }

@@ -239,7 +239,7 @@ Pos eventCommand(Pos p, TrackCompile& tc) {
     Pos q = readKeywordOrNumber(p, category, status, kCategories, 0, false);
     if (status != kNumberRead) sourceError("SYNTAX ERROR", q);
     if (category < 0 || category > 2) sourceError("EVENT category is not defined.", q);
-    if (category != 0) vlserror("EVENT PICTURE/SOUND is not supported in v2m3.", lineStart(), q, 4, 1);
+    if (category != 0) vlserror("EVENT PICTURE/SOUND is not supported in v2m3.", lineTracking(), q, 4, 1);
 
     int32_t eventClass = 0;
     q = readKeywordOrNumber(skipOneComma(q), eventClass, status, kClasses[category], 0, false);

@@ -6,7 +6,17 @@
 #include "records/records.h"
 #include "source/lines.h"
 
+// What a compile decided, for the writer: the 81 track records, the header
+// record (which also says whether every track is kept) and the length in
+// clocks of the longest track.
+struct CompiledSong {
+    TrackRecords tracks;
+    headdata header;
+    int32_t longest_clocks = 0;
+};
+
 // Turns the source into the line buffer, runs the header commands and then
-// the track lines, and returns the 81 track records. `longestClocks` receives
-// the length in clocks of the longest track.
-TrackRecords makevld(SourceText&& source, const std::string& sourceName, headdata& hd, int32_t& longestClocks);
+// the track lines. With `debugDump` (-d) the line buffer is also written to
+// debug.vls.
+CompiledSong makevld(SourceText&& source, const std::string& sourceName, bool debugDump = false);
+

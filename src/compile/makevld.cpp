@@ -5,27 +5,28 @@
 #include "preprocess/preprocess.h"
 #include "scan/line_tracking.h"
 #include "source/lines.h"
+#include "preprocess/preprocess.h"
 
-TrackRecords makevld(SourceText&& source, const std::string& sourceName, headdata& hd, int32_t& longestClocks) {
+CompiledSong makevld(SourceText&& source, const std::string& sourceName, bool debugDump) {
     LineFileChain files;
     files.push_back(LINEFILEDATA{sourceName, nullptr, {}});
-    hd.track_count = kTrackCount;
 
     LineBuffer lines = v3macro(std::move(source), std::move(files));
+    if (debugDump) ::debugDump(lines.text);
     beginLineTracking(lines);
 
-    TrackRecords trk(kTrackCount);
-    hd = headdata{};
+    CompiledSong song;
+    TrackRecords& trk = song.tracks;
+    trk.resize(kTrackCount);
     trk[0].buf.allocate(8192, "trkdata[0].vldbuf");
 
     Pos rest = nullptr;
-    compileHeader(trk, lines.text.data(), rest, hd, 0);
+    compileHeader(trk, lines.text.data(), rest, song.header, 0);
     Pos end = nullptr;
-    longestClocks = 0;
-    compileTracks(trk, rest, end, hd, longestClocks);
+    compileTracks(trk, rest, end, song.header, song.longest_clocks);
 
     // The line buffer and its records go with `lines`; nothing may point into
     // them once the compile is over.
     resetLineTracking();
-    return trk;
+    return song;
 }

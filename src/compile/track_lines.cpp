@@ -71,7 +71,7 @@ Pos selectTracks(Pos p, TrackCompile& tc, int form) {
                 allocateTrack(tc.trk, tc.hd, n, n - 1, 0x8000);
                 std::string message = "track " + std::to_string(n) + " is not assigned; (AMIDI" + std::to_string(n) +
                                       "," + std::to_string(n) + ") is made up.";
-                vlserror(message.c_str(), lineStart(), p, 3, 1);
+                vlserror(message.c_str(), lineTracking(), p, 3, 1);
             }
             addToTarget(tc, redirectedTrack(tc.trk, n));
         } else if (first && *skipBlanks(p) == closing) {
@@ -118,7 +118,7 @@ Pos partitionList(Pos p, TrackCompile& tc, bool& seen) {
         if (*p++ == ')') break;
     }
     if (tc.hd.subtracks_made) {
-        setSwitch('z', 3);
+        tc.hd.keep_every_track = true;
         forEachListedTrack(tc.hd, [&](int t) {
             if (!tc.trk[t].partition_mark) {
                 tc.trk[t].buf.truncate(0);
@@ -161,7 +161,7 @@ Pos headerInTrackMode(Pos p, TrackCompile& tc) {
 void reportOpenConstruct(const char* format, int track, Pos end, int level) {
     char message[128];
     std::snprintf(message, sizeof message, format, track);
-    vlserror(message, lineStart(), end, level, 0);
+    vlserror(message, lineTracking(), end, level, 0);
     forgetLastPosition();
 }
 
@@ -212,7 +212,7 @@ Pos compileCommand(Pos c, TrackCompile& tc, bool& partitionSeen) {
         case '"': {
             if (quoteIsSwitch(p)) return switchCommand(p, tc);
             Pos end = chordCommand(p, tc, '"');
-            vlserror("\"..\" can use only for vlc2.", lineStart(), end, 4, 1);
+            vlserror("\"..\" can use only for vlc2.", lineTracking(), end, 4, 1);
             markNoteWritten(tc);
             return end;
         }
@@ -277,11 +277,8 @@ Pos getNumberInRange(Pos p, int32_t& value, int minimum, int maximum, const char
     Pos start = skipSpace(p);
     int status = 0;
     Pos end = getNumber(start, value, status);
-    if (status != kNumberRead) {
-        // Point at the command, not at whatever the search for a number reached.
-        lineTracking() = before;
-        sourceError(missingMessage, p);
-    }
+    // Point at the command, not at whatever the search for a number reached.
+    if (status != kNumberRead) sourceError(missingMessage, before, p);
     if (minimum != maximum && (value < minimum || value > maximum)) sourceError(rangeMessage, start);
     return end;
 }
@@ -315,6 +312,6 @@ void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t&
 
     forEachListedTrack(hd, [&](int t) { trk[t].buf.begin(vld::eventNamed("end")); });
     end = p;
-    if (!partitionSeen && hd.subtracks_made) setSwitch('z', 3);
+    if (!partitionSeen && hd.subtracks_made) hd.keep_every_track = true;
     finishTracks(tc, p, longestClocks);
 }

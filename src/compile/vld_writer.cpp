@@ -13,7 +13,6 @@
 #include <string>
 
 #include "base/failure.h"
-#include "cli/switches.h"
 #include "format/byte_order.h"
 
 using namespace vld;
@@ -33,7 +32,7 @@ void appendBE32(Bytes& out, uint32_t value) {
 template <typename Visit>
 void forEachWrittenTrack(const TrackRecords& trk, const headdata& hd, Visit visit) {
     forEachListedTrack(hd, [&](int t) {
-        if (trackIsWritten(trk[t])) visit(t);
+        if (trackIsWritten(trk[t], hd.keep_every_track)) visit(t);
     });
 }
 
@@ -183,8 +182,8 @@ void writeToFile(const std::string& name, const TrackRecords& trk, const headdat
 
 }  // namespace
 
-bool trackIsWritten(const trkdata& track) {
-    return (track.partition_mark && track.buf.at(0) != 0xFF && !track.buf.empty()) || getSwitch('z') >= 3;
+bool trackIsWritten(const trkdata& track, bool keepEveryTrack) {
+    return (track.partition_mark && track.buf.at(0) != 0xFF && !track.buf.empty()) || keepEveryTrack;
 }
 
 Bytes buildHeader(const TrackRecords& trk, const headdata& hd, int32_t longestClocks) {
@@ -283,11 +282,11 @@ Bytes buildVld(const TrackRecords& trk, const headdata& hd, int32_t longestClock
     return image;
 }
 
-void writeVld(TrackRecords& trk, const headdata& hd, int32_t longestClocks) {
-    if (getSwitch('c') != -1) {
+void writeVld(TrackRecords& trk, const headdata& hd, int32_t longestClocks, const std::string& destination) {
+    if (destination.empty()) {
         writeToStandardOutput(trk, hd, longestClocks);
     } else {
-        writeToFile(destinationName(), trk, hd, longestClocks);
+        writeToFile(destination, trk, hd, longestClocks);
     }
     TrackRecords().swap(trk);
 }

@@ -95,7 +95,7 @@ Pos initializeCommand(Pos p, HeaderRun& run) {
     int status = 0;
     p = getNumber(p, n, status);
     if (n < 0 || n > 0xFF) sourceError(".initialize parameter is out of range(0 - 255).", p);
-    if (status == kNumberRead && n > 2) vlserror("V3-vls is not supported in vlc2.", lineStart(), p, 3, 1);
+    if (status == kNumberRead && n > 2) vlserror("V3-vls is not supported in vlc2.", lineTracking(), p, 3, 1);
     run.common().begin(vld::eventNamed("initialize", vld::kCommonStream));
     run.common().put(static_cast<unsigned>(n));
     run.hd.flags |= kFlagInitialize;
@@ -116,7 +116,7 @@ Pos currentMidiOutCommand(Pos p, HeaderRun& run) {
 }
 
 Pos randomizeSeedCommand(Pos p) {
-    vlserror(".randomize_seed can use only for vlc2.", lineStart(), p, 4, 1);
+    vlserror(".randomize_seed can use only for vlc2.", lineTracking(), p, 4, 1);
     int32_t n = 0;
     int status = 0;
     p = getNumber(p, n, status);
@@ -125,7 +125,7 @@ Pos randomizeSeedCommand(Pos p) {
 }
 
 Pos legacyTieCommand(Pos p, headdata& hd) {
-    vlserror(".legacy_*1_tie can use only for vlc2.", lineStart(), p, 4, 1);
+    vlserror(".legacy_*1_tie can use only for vlc2.", lineTracking(), p, 4, 1);
     int32_t n = 0;
     int status = 0;
     p = getNumber(p, n, status);
@@ -469,7 +469,7 @@ void compileHeader(TrackRecords& trk, Pos text, Pos& rest, headdata& hd, int tra
         } else if (*c == 26) {
             p = c + 1;
         } else {
-            vlserror("unknown MML.", lineStart(), c + 1, 2, 1);
+            vlserror("unknown MML.", lineTracking(), c + 1, 2, 1);
             p = skipLine(c);
         }
     }

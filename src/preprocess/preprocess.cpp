@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "cli/switches.h"
 #include "scan/diagnostics.h"
 #include "scan/scanner.h"
 #include "source/load.h"
@@ -61,13 +60,13 @@ bool beginsWith(const std::string& text, size_t at, std::string_view keyword) {
     // The message shows the line up to its line end. A line can have none:
     // the last line of a file, or one whose line end a macro call took into
     // its argument. Such a line is shown from a copy that ends with one, so
-    // the display stops at the end of the text. The copy outlives the call,
-    // as the line tracking points into it.
-    static std::string shown;
-    shown = line.text;
+    // the display stops at the end of the text. The message names the line
+    // through a line tracking of its own, so nothing outlives the call.
+    std::string shown = line.text;
     if (shown.find_first_of("\r\n\x1a\xff") == std::string::npos) shown += '\n';
-    trackLine(line.where, reinterpret_cast<Pos>(shown.c_str()));
-    sourceError(message, reinterpret_cast<Pos>(shown.c_str()) + std::min(at, line.text.size()));
+    Pos start = reinterpret_cast<Pos>(shown.c_str());
+    sourceError(message, LineTracking{start, line.where.line_number, &line.where, &line.where},
+                start + std::min(at, line.text.size()));
 }
 
 // A number behind `%` in a macro: an optional sign, then decimal digits or
@@ -450,7 +449,7 @@ std::string canonicalPath(const std::string& name) {
 void includeFile(LineChain& chain, size_t index, const std::string& name, LineFileChain& files) {
     const LINEFILEDATA* includer = chain[index].where.file;
     std::string opened = name;
-    SourceText text = openSource(opened, kIncludeExtensions, false);
+    SourceText text = openSource(opened, kIncludeExtensions);
     std::string identity = canonicalPath(opened);
     // A file that includes itself, directly or through others, would be read
     // again and again: stop and show the chain.
@@ -501,7 +500,6 @@ void expandMacroMain(LineChain& chain, LineFileChain& files) {
 }
 
 void debugDump(const std::vector<unsigned char>& text) {
-    if (getSwitch('d') == -1) return;
     FILE* file = std::fopen("debug.vls", "wb");
     if (!file) fatalExit(1, "can't open debug.vls.\n");
     size_t count = text.size() >= 6 ? text.size() - 6 : 0;
@@ -533,5 +531,4 @@ void joinLines(LineChain&& chain, LineBuffer& out) {
     }
     chain.clear();
     out.text.insert(out.text.end(), 6, 255);
-    debugDump(out.text);
 }

@@ -9,7 +9,7 @@
 // in behind their `.include` lines.
 void expandMacroMain(LineChain& chain, LineFileChain& files);
 
-// Under -d, writes the finished line buffer (without its end bytes) to
+// Writes the finished line buffer (without its end bytes) to
 // debug.vls in the current directory.
 void debugDump(const std::vector<unsigned char>& text);
 

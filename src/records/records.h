@@ -44,6 +44,10 @@ struct headdata {
     int32_t block_open = 0;        // a `.track ... {` block is open
     uint32_t flags = 0;
     int32_t subtracks_made = 0;    // a sub-track was made: the file keeps every track
+    // Every listed track goes into the file, those without events too: the
+    // compile sets it when sub-tracks were made and no partition list chose
+    // among them, the run when the compatibility level (-Z) is 3 or more.
+    bool keep_every_track = false;
 
     headdata();
 };

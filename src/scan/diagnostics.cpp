@@ -6,6 +6,8 @@
 #include "cli/switches.h"
 
 namespace {
+// The run's settings and the position reported last, for the run in progress.
+MessageSettings g_settings;
 Pos g_lastPosition = nullptr;
 
 bool endsVisibleLine(unsigned char c) { return c == '\r' || c == '\n' || c == 26 || c == 255; }
@@ -15,22 +17,31 @@ bool endsVisibleLine(unsigned char c) { return c == '\r' || c == '\n' || c == 26
 bool isShownEscaped(unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7F; }
 }  // namespace
 
+MessageSettings messageSettingsOf(const Options& options) {
+    return MessageSettings{options.get('w'), options.get('l') == -2, options.source};
+}
+
+void beginMessages(const MessageSettings& settings) {
+    g_settings = settings;
+    g_lastPosition = nullptr;
+}
+
 void forgetLastPosition() { g_lastPosition = nullptr; }
 
-void vlserror(const char* message, Pos start, Pos pos, int level, int showLine) {
+void vlserror(const char* message, const LineTracking& where, Pos pos, int level, int showLine) {
+    Pos start = where.line_start;
     Pos end = start;
     if (end)
         while (!endsVisibleLine(*end)) ++end;
 
-    int warningLevel = getSwitch('w');
+    int warningLevel = g_settings.warning_level;
     if (level != kError && warningLevel != 0 && (pos == g_lastPosition || warningLevel < level)) return;
     g_lastPosition = pos;
 
-    const LineTracking& where = lineTracking();
-    const char* file = where.current ? where.current->file->file_name.c_str() : sourceName().c_str();
+    const char* file = where.current ? where.current->file->file_name.c_str() : g_settings.source_name.c_str();
     int line = where.current ? where.current->line_number : where.line_number;
     const char* prefix = level != kError ? "Warning: " : "Error: ";
-    if (getSwitch('l') == -2) {
+    if (g_settings.show_column) {
         long column = (start && pos) ? static_cast<long>(pos - start) + 1 : 1;
         errPrintf("%s\tL%dC%ld: %s%s\n", file, line, column, prefix, message);
     } else {
@@ -64,7 +75,9 @@ void vlserror(const char* message, Pos start, Pos pos, int level, int showLine) 
     }
 }
 
-void sourceError(const char* message, Pos pos) {
-    vlserror(message, lineStart(), pos, kError, 1);
+void sourceError(const char* message, Pos pos) { sourceError(message, lineTracking(), pos); }
+
+void sourceError(const char* message, const LineTracking& line, Pos pos) {
+    vlserror(message, line, pos, kError, 1);
     throw VlcExit{1};  // not reached: an error always ends the run
 }

@@ -9,13 +9,6 @@ void beginLineTracking(const LineBuffer& buffer) {
     g_lineTracking.last = buffer.lines.empty() ? nullptr : &buffer.lines.back();
 }
 
-void trackLine(const LINEDATA& record, Pos start) {
-    g_lineTracking.line_start = start;
-    g_lineTracking.line_number = record.line_number;
-    g_lineTracking.current = &record;
-    g_lineTracking.last = &record;
-}
-
 void lineStep(Pos next) {
     g_lineTracking.line_start = next;
     ++g_lineTracking.line_number;

@@ -19,8 +19,6 @@ void resetLineTracking();
 
 // Points the tracking at the start of a line buffer.
 void beginLineTracking(const LineBuffer& buffer);
-// Points the tracking at one line record and its text (the preprocessor).
-void trackLine(const LINEDATA& record, Pos lineStart);
 
 // Called whenever a scanner routine steps over a line end: `next` is the
 // start of the next line.

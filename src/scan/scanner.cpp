@@ -125,7 +125,7 @@ Pos getNumber(Pos p, int32_t& value, int& status) {
         } else if (c == ' ' || c == '\t') {
             if (!nothingRead) break;
             ++p;
-            vlserror("illegal space.", lineStart(), p, 3, 1);
+            vlserror("illegal space.", lineTracking(), p, 3, 1);
         } else if (c >= '0' && c <= '9') {
             if (base == 2 && c >= '2') {
                 status = kNumberMalformed;
@@ -185,7 +185,7 @@ Pos getKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* ke
         return behind;
     }
     p = getNumber(p, value, status);
-    if (status == kNumberMalformed) vlserror("parameter error.", lineStart(), p, kError, 1);
+    if (status == kNumberMalformed) vlserror("parameter error.", lineTracking(), p, kError, 1);
     return p;
 }
 
@@ -206,12 +206,12 @@ Pos getLength(Pos p, uint16_t& length, int defaultLength, int& kind, const headd
         clocks = n != 0 ? hd.whole_note_clocks / n : 0;
         kind = kLengthGiven;
     } else if (status == kNumberMalformed) {
-        vlserror("SYNTAX ERROR", lineStart(), p, kError, 1);
+        vlserror("SYNTAX ERROR", lineTracking(), p, kError, 1);
         clocks = 0;
         kind = kLengthGiven;
     } else if (*p == '*') {
         p = getNumber(p + 1, n, status);
-        if (status != kNumberRead) vlserror("`*' must be followed to its parameter.", lineStart(), p, kError, 1);
+        if (status != kNumberRead) vlserror("`*' must be followed to its parameter.", lineTracking(), p, kError, 1);
         clocks = n & 0xFFFF;
         kind = kLengthGiven;
     } else {
@@ -299,12 +299,9 @@ Pos exclusive(EventBuffer& out, Pos start, const ExclusiveFrame& frame, int& con
         // In the quoted form the position stays on the closing quote.
         p += (quoted && count > 1 && p[count - 1] == '"') ? count - 1 : count;
         if (*p == '/') p = skipComment(p);
-        if (atEndMark(p)) {
-            // Name the line where the list began, not the end of the text.
-            lineTracking() = listLine;
-            sourceError("unexpected EOF.", listStart);
-        }
-        if (!inSet(*p, frame.closing)) vlserror("illegal partition character.", lineStart(), p, kError, 1);
+        // Name the line where the list began, not the end of the text.
+        if (atEndMark(p)) sourceError("unexpected EOF.", listLine, listStart);
+        if (!inSet(*p, frame.closing)) vlserror("illegal partition character.", lineTracking(), p, kError, 1);
         if (*p == ',') ++p;
         if (quoted || p == itemStart) break;
     }
@@ -355,10 +352,7 @@ Pos skipOver(Pos p, std::string_view set) {
 Pos skipToRequired(Pos p, std::string_view set) {
     LineTracking before = lineTracking();
     Pos found = skipTo(p, set);
-    if (!found) {
-        // Point the message at the command, not at the end of the text.
-        lineTracking() = before;
-        vlserror("unexpected EOF.", lineStart(), p, kError, 1);
-    }
+    // Point the message at the command, not at the end of the text.
+    if (!found) vlserror("unexpected EOF.", before, p, kError, 1);
     return found;
 }

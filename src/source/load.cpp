@@ -7,7 +7,6 @@
 #include <cstdio>
 
 #include "base/failure.h"
-#include "cli/switches.h"
 
 namespace {
 
@@ -64,7 +63,7 @@ bool readfile(const char* name, SourceText& text) {
     return true;
 }
 
-SourceText openSource(std::string& name, const char* const* extensions, bool remember) {
+SourceText openSource(std::string& name, const char* const* extensions) {
     const std::string asTyped = name;
     SourceText text;
     bool found = readfile(name.c_str(), text);
@@ -80,6 +79,5 @@ SourceText openSource(std::string& name, const char* const* extensions, bool rem
         found = readfile(name.c_str(), text);
     }
     if (!found) fatalExit(1, "%s\tError: file not found.\n", asTyped.c_str());
-    if (remember) setSourceName(name);
     return text;
 }

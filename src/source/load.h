@@ -9,6 +9,5 @@
 bool readfile(const char* name, SourceText& text);
 
 // Tries the name, then the name with each extension appended. Ends the run
-// with "file not found." when none opens. With remember set, the name that was
-// opened becomes the source name. The name found is left in `name`.
-SourceText openSource(std::string& name, const char* const* extensions, bool remember);
+// with "file not found." when none opens. The name found is left in `name`.
+SourceText openSource(std::string& name, const char* const* extensions);

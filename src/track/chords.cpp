@@ -24,10 +24,7 @@ Pos requiredNumber(Pos p, int32_t& value, const char* missingMessage) {
     LineTracking before = lineTracking();
     int status = 0;
     Pos end = getNumber(p, value, status);
-    if (status != kNumberRead) {
-        lineTracking() = before;
-        sourceError(missingMessage, p);
-    }
+    if (status != kNumberRead) sourceError(missingMessage, before, p);
     return end;
 }
 
@@ -160,7 +157,7 @@ Pos parseGroup(Pos p, TrackCompile& tc, int track, char closing, bool portamento
         p = q + 1;
         g.gate = portamento ? kTieGate : kChordHoldGate;
         if (info.octave != octaveBefore)
-            vlserror("There is octave switch(es) between NOTE and TIE.", lineStart(), p, 3, 1);
+            vlserror("There is octave switch(es) between NOTE and TIE.", lineTracking(), p, 3, 1);
     }
     if (g.delay > g.gate) sourceError("delay must be less than the gate.", p);
     return p;
@@ -195,14 +192,14 @@ void putChordOnTrack(Pos& p, TrackCompile& tc, int t, char closing) {
     if (delay < 0) {
         std::reverse(g.notes, g.notes + g.count);
         delay = -delay;
-        vlserror("delay under 0 can use only for vlc3.", lineStart(), p, 4, 1);
+        vlserror("delay under 0 can use only for vlc3.", lineTracking(), p, 4, 1);
     }
     if (delay != 0 && g.count > 0) {
         long spread = static_cast<long>(delay - 1) * (g.count - 1);
         if (spread > g.step) {
-            vlserror("delay parameter for the chord is too large (for steptime).", lineStart(), p, 2, 1);
+            vlserror("delay parameter for the chord is too large (for steptime).", lineTracking(), p, 2, 1);
         } else if (spread > g.gate) {
-            vlserror("delay parameter for the chord is too large (for gatetime).", lineStart(), p, 3, 1);
+            vlserror("delay parameter for the chord is too large (for gatetime).", lineTracking(), p, 3, 1);
         }
     }
 

@@ -111,7 +111,7 @@ void ending(const Mark& mark, EventBuffer& buf, trkinf& info) {
 void section(const Mark& mark, EventBuffer& buf, trkinf& info) {
     endSection(info);
     if (nothingOpen(info)) {
-        vlserror("illegal |.", lineStart(), mark.at, 3, 1);
+        vlserror("illegal |.", lineTracking(), mark.at, 3, 1);
         if (!info.l.empty()) info.l.back().last_mark = 0;
         return;
     }

@@ -134,7 +134,7 @@ void rewriteTuplet(trkinf& info, EventBuffer& buf, int length, bool tied) {
 
 Pos openReserved(Pos p, TrackCompile& tc) {
     forEachTrackOf(tc.set(), [&](int t) { tc.inf[t].s.push_back(GroupFrame{tc.inf[t].total_clocks}); });
-    vlserror("{{..}} can use only for vlc2.", lineStart(), p, 4, 1);
+    vlserror("{{..}} can use only for vlc2.", lineTracking(), p, 4, 1);
     return p;
 }
 
@@ -151,8 +151,8 @@ Pos closeReserved(Pos p, TrackCompile& tc) {
             char message[96];
             std::snprintf(message, sizeof message, "{{..}}: %d ticks are reserved, but %d are in use.",
                           int{static_cast<uint16_t>(reserved)}, int{static_cast<uint16_t>(used)});
-            vlserror(message, lineStart(), lengthEnd, 2, 1);
-            vlserror("{{..}} can use only for vlc2.", lineStart(), q, 4, 1);
+            vlserror(message, lineTracking(), lengthEnd, 2, 1);
+            vlserror("{{..}} can use only for vlc2.", lineTracking(), q, 4, 1);
         }
         info.s.pop_back();
         return end;
@@ -206,7 +206,7 @@ Pos closeTuplet(Pos p, TrackCompile& tc) {
             ++q;
             if (info.octave != octaveBefore && !warned) {
                 warned = true;
-                vlserror("There is octave switch(es) between NOTE and TIE.", lineStart(), q, 3, 0);
+                vlserror("There is octave switch(es) between NOTE and TIE.", lineTracking(), q, 3, 0);
             }
         }
         rewriteTuplet(info, tc.trk[t].buf, length, tied);

@@ -143,7 +143,7 @@ Pos velocityBracket(Pos p, TrackCompile& tc) {
                 tc.inf[t].revise_amount = static_cast<uint16_t>(amount);
                 return r + 1;
             });
-            vlserror("[velocity.revise] can use only for vlc2/vlc3.", lineStart(), end, 4, 1);
+            vlserror("[velocity.revise] can use only for vlc2/vlc3.", lineTracking(), end, 4, 1);
             return end;
         }
         return q;  // a modulation suffix without meaning for velocity

@@ -363,16 +363,16 @@ struct Compiled {
 
 // Compiles in process, as the program does, with the messages kept aside.
 void compileInProcess(const std::string& text, Compiled& out) {
-    resetSwitches();
     resetLineTracking();
     forgetLastPosition();
     FILE* messages = std::tmpfile();
     setErrStream(messages);
     SourceText source(text.begin(), text.end());
     source.insert(source.end(), {'\r', '\n', 255, 255, 255, 255});
-    int32_t longest = 0;
     try {
-        out.trk = makevld(std::move(source), "song.vls", out.hd, longest);
+        CompiledSong song = makevld(std::move(source), "song.vls");
+        out.trk = std::move(song.tracks);
+        out.hd = song.header;
         out.ok = true;
     } catch (const VlcExit&) {
         out.ok = false;

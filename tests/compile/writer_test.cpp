@@ -6,7 +6,6 @@
 #include <initializer_list>
 #include <string>
 
-#include "cli/switches.h"
 #include "compile/vld_writer.h"
 #include "records/records.h"
 #include "support/harness.h"
@@ -17,8 +16,6 @@ struct Piece {
     TrackRecords trk = TrackRecords(kTrackCount);
     headdata hd;
     int listed = 0;
-
-    Piece() { resetSwitches(); }
 
     void common(const char* events, int32_t commentOffset = 0) {
         for (unsigned char b : hex(events)) trk[0].buf.put(b);
@@ -127,7 +124,7 @@ TEST(VldWriter, WritesTracksInAssignmentOrderWithTheirTableFields) {
 TEST(VldWriter, LeavesOutTracksWithoutEventsUnlessCompatibilityLevelIsThree) {
     for (int level : {1, 2, 3, 4}) {
         Piece p;
-        setSwitch('z', level);
+        p.hd.keep_every_track = level >= 3;  // what the run sets from -Z
         p.track(1, "FF FF FF FF", "silent");
         p.track(2, "3C 30 30 FF");
         p.track(3, "3D 30 30 FF").partition_mark = 0;
@@ -142,7 +139,6 @@ TEST(VldWriter, LeavesOutTracksWithoutEventsUnlessCompatibilityLevelIsThree) {
             EXPECT_EQ(toHex(vld.tracks[2].events), "3D 30 30 FF");
         }
     }
-    resetSwitches();
 }
 
 }  // namespace

@@ -186,7 +186,6 @@ TEST(HeaderCommands, TrackModeRunsUntilTheNextSelection) {
     trk[0].buf.allocate(8192, "test");
     trk[0].buf.putBytes("\x00\x01\xFF\xFF", 4);
     hd.common_end_bytes = 2;
-    setSwitch('w', 3);
     Pos rest = nullptr;
     compileHeader(trk, text.at(), rest, hd, 1);
     EXPECT_EQ(toHex(trk[0].buf.data(), trk[0].buf.size()), "00 01 00 02 FF FF");

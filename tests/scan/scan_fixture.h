@@ -15,9 +15,8 @@
 class ScanText {
 public:
     explicit ScanText(std::string_view text, std::string file = "song.vls") {
-        resetSwitches();
         resetLineTracking();
-        forgetLastPosition();
+        beginMessages(MessageSettings{});
         SourceText source(text.begin(), text.end());
         source.insert(source.end(), {'\r', '\n', 255, 255, 255, 255});
         LineFileChain files;
