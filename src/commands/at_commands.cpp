@@ -246,7 +246,7 @@ Pos atCommand(Pos p, TrackCompile& tc) {
         case 'g': return bendRangeCommand(q, tc);
         case 'h': return hCommand(q, tc);
         case 'i':
-            forEachTrackOf(tc.set(), [&](int t) { tc.inf[t].once_done = 1; });
+            forEachTrackOf(tc.set(), [&](int t) { tc.inf[t].instrument_id_written = 1; });
             return instrumentIdCommand(q, tc);
         case 'j': return tieModeCommand(q, tc);
         case 'k': return bendCommand(q, tc, BendForm::detune);

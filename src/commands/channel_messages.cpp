@@ -591,10 +591,10 @@ Pos sc88ModeBracket(Pos p, TrackCompile& tc) {
     // The mode message goes to a Roland SC-88: tell the driver once per track.
     static constexpr unsigned char kRolandSc88[] = {0x41, 0x10, 0x42};  // maker, device, model
     forEachTrackOf(tc.set(), [&](int t) {
-        if (tc.inf[t].once_done) return;
+        if (tc.inf[t].instrument_id_written) return;
         out(tc, t).begin(vld::eventNamed("instrument id"));
         for (unsigned char id : kRolandSc88) out(tc, t).put(id);
-        tc.inf[t].once_done = 1;
+        tc.inf[t].instrument_id_written = 1;
     });
     return sc88ModeCommand(p, tc.trk, tc.hd, tc.set());
 }

@@ -75,13 +75,13 @@ void writeMark(Pos p, TrackCompile& tc, int t, StructureMark mark) {
             buf.put(0x01);
             buf.put(0x00);
             info.velocity_written = 0;
-            if (info.d.empty()) info.d.emplace_back();
-            info.d.back().words[5] = 1;
+            if (info.do_stack.empty()) info.do_stack.emplace_back();
+            info.do_stack.back().words[5] = 1;
             break;
         case StructureMark::Loop:
             buf.begin(vld::eventNamed("loop"));
             buf.putBE32(0);
-            if (!info.d.empty()) info.d.back().words[5] = 0;
+            if (!info.do_stack.empty()) info.do_stack.back().words[5] = 0;
             break;
         case StructureMark::DebugBang:
             buf.begin(vld::eventNamed("debug mark !"));
@@ -156,7 +156,7 @@ Pos backCommand(Pos p, TrackCompile& tc) {
             tc.trk[u].length = 0;
             tc.trk[u].partition_mark = 1;
             initTrkInf(tc.inf[u], tc.hd);
-            initTrkInf2(tc.inf[u], u);
+            clearStructureStacks(tc.inf[u], u);
             int count = 0;
             while (count < kTrackCount && !(tc.hd.track_list[count] & 0x80)) ++count;
             if (count < kTrackCount) {
@@ -198,7 +198,7 @@ Pos backCommand(Pos p, TrackCompile& tc) {
         parent.buf.begin(vld::eventNamed("synchronize"));
         parent.buf.putBE16(static_cast<uint32_t>(position));
 
-        initTrkInf2(tc.inf[u], u);
+        clearStructureStacks(tc.inf[u], u);
         // A pending segno or to-coda and an open tuplet are places in the
         // parent's stream and lists: the sub-track starts without them, as it
         // starts with its own lists.

@@ -125,8 +125,8 @@ Pos partitionList(Pos p, TrackCompile& tc, bool& seen) {
                 tc.trk[t].buf.begin(vld::eventNamed("end"));
                 // Nothing kept for later patching may point into the cut events.
                 trkinf& info = tc.inf[t];
-                info.c.clear();
-                info.l.clear();
+                info.pending_ties.clear();
+                info.repeat_stack.clear();
                 info.segno_offset = 0;
                 info.tocoda_offset = 0;
             }
@@ -174,17 +174,17 @@ void finishTracks(TrackCompile& tc, Pos end, int32_t& longestClocks) {
         longestClocks = std::max(longestClocks, info.total_clocks);
         while (track.buf.size() % 4) track.buf.pad(vld::kEndCode);
         track.length = static_cast<int32_t>(track.buf.size());
-        info.c.clear();
+        info.pending_ties.clear();
         if (info.tuplet_depth != 0) reportOpenConstruct("`}' is not closed in track %d.", t, end, kError);
-        if (!info.l.empty()) {
-            if (info.l.back().ending >= 0) reportOpenConstruct(":| is not closed in track %d.", t, end, 3);
-            info.l.clear();
+        if (!info.repeat_stack.empty()) {
+            if (info.repeat_stack.back().ending >= 0) reportOpenConstruct(":| is not closed in track %d.", t, end, 3);
+            info.repeat_stack.clear();
         }
-        if (!info.d.empty() && info.d.back().words[5])
+        if (!info.do_stack.empty() && info.do_stack.back().words[5])
             reportOpenConstruct("[do]\x81\x60[loop] is not closed in track %d.", t, end, 3);
-        if (!info.s.empty()) {
+        if (!info.length_groups.empty()) {
             reportOpenConstruct("`}}' is not closed in track %d.", t, end, 4);
-            info.s.clear();
+            info.length_groups.clear();
         }
         releaseTrkInf(info, t);
     });
@@ -287,7 +287,7 @@ void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t&
     TrackInfos inf(kTrackCount);
     for (int t = 1; t < kTrackCount; ++t) {
         initTrkInf(inf[t], hd);
-        initTrkInf2(inf[t], t);
+        clearStructureStacks(inf[t], t);
     }
     TrackCompile tc{trk, hd, inf, {255}, lineTracking()};
 

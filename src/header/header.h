@@ -14,6 +14,11 @@
 using TrackSet = const uint8_t*;
 inline constexpr uint8_t kCommonTrackSet[] = {0, 255};
 
+// Visits each track of the set with what was read once. Use it when the
+// command's text reads the same for every track (a number, a name, a list
+// of bytes); use `forEachTarget` (track/track_compile.h) when the reading
+// itself depends on the track's state (its octave, its length, its
+// velocity), so that the text is read again for each track.
 template <typename Visit>
 void forEachTrackOf(TrackSet set, Visit visit) {
     for (; !(*set & 0x80); ++set) visit(int{*set});

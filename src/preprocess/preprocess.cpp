@@ -22,14 +22,14 @@
 namespace {
 
 // One macro: its name (folded to lower case), its body, its parameter count.
-struct mbuf {
-    std::string state1;
-    std::string state2;
+struct Macro {
+    std::string name;
+    std::string body;
     int parameter_count = 0;
 };
 // Ordered by decreasing name length, the newest first among equal lengths,
 // so a longer name is always tried before a shorter one that begins it.
-using MacroList = std::vector<mbuf>;
+using MacroList = std::vector<Macro>;
 
 // No line may grow past this through macros: a macro whose expansion feeds
 // itself would otherwise fill the memory.
@@ -157,7 +157,7 @@ public:
         std::fill(std::begin(firsts_), std::end(firsts_), false);
         lengths_ = 0;
         for (size_t i = 0; i < macros.size(); ++i) {
-            const std::string& name = macros[i].state1;
+            const std::string& name = macros[i].name;
             size_t length = std::min<size_t>(name.size(), 3);
             entries_.emplace_back(keyOf(name, 0, length), static_cast<uint32_t>(i));
             firsts_[static_cast<unsigned char>(name[0])] = true;
@@ -281,8 +281,8 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
     size_t callsEnd = std::min(text.find('/', start), text.size());
     for (size_t m = 0; m < macros.size(); ++m) {
         if (indexed && !index.next(m, m)) break;
-        const mbuf& macro = macros[m];
-        unsigned char first = static_cast<unsigned char>(macro.state1[0]);
+        const Macro& macro = macros[m];
+        unsigned char first = static_cast<unsigned char>(macro.name[0]);
         size_t at = start;
         size_t limit = callsEnd;
         if (findFolded(text, at, limit, first) >= limit) continue;
@@ -293,11 +293,11 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
         for (;;) {
             at = findFolded(text, at, limit, first);
             if (at >= limit) break;
-            if (!beginsWith(text, at, macro.state1)) {
+            if (!beginsWith(text, at, macro.name)) {
                 ++at;
                 continue;
             }
-            size_t end = at + macro.state1.size();
+            size_t end = at + macro.name.size();
             std::vector<std::string>& arguments = scratch.arguments;
             size_t& count = scratch.argument_count;
             count = 0;
@@ -309,7 +309,7 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
             }
             out.append(text, copied, at - copied);
             size_t from = out.size();
-            appendReplacement(out, macro.state2, std::span(arguments.data(), count));
+            appendReplacement(out, macro.body, std::span(arguments.data(), count));
             inserted.emplace_back(from, out.size());
             if (out.size() + (text.size() - end) > kMaxExpandedLine)
                 macroError(line, at, "macro expansion makes the line too long.");
@@ -337,11 +337,11 @@ size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros)
     while (at < lineText(index).size() && isSpaceOrTab(lineText(index)[at])) ++at;
     size_t nameStart = at;
     while (at < lineText(index).size() && !isSpaceOrTab(lineText(index)[at]) && !isLineEndOrZero(lineText(index)[at])) ++at;
-    mbuf macro;
-    for (size_t i = nameStart; i < at; ++i) macro.state1 += static_cast<char>(lower(static_cast<unsigned char>(lineText(index)[i])));
-    if (macro.state1.empty()) macroError(chain[index], at, "macro parameter definition error.");
-    for (const mbuf& other : macros)
-        if (other.state1 == macro.state1) macroError(chain[index], at, "same macro name is already used.");
+    Macro macro;
+    for (size_t i = nameStart; i < at; ++i) macro.name += static_cast<char>(lower(static_cast<unsigned char>(lineText(index)[i])));
+    if (macro.name.empty()) macroError(chain[index], at, "macro parameter definition error.");
+    for (const Macro& other : macros)
+        if (other.name == macro.name) macroError(chain[index], at, "same macro name is already used.");
 
     // Parameter declarations up to `{`: all `%n` (numbered) or all `%`.
     enum Style { kNone, kNumbered, kUnnumbered } style = kNone;
@@ -415,11 +415,11 @@ size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros)
         char c = text[at++];
         if (c == '{') ++depth;
         if (c == '}' && --depth == 0) break;
-        macro.state2 += c;
+        macro.body += c;
     }
 
     size_t place = 0;
-    while (place < macros.size() && macros[place].state1.size() > macro.state1.size()) ++place;
+    while (place < macros.size() && macros[place].name.size() > macro.name.size()) ++place;
     macros.insert(macros.begin() + static_cast<std::ptrdiff_t>(place), std::move(macro));
     return line;
 }

@@ -12,39 +12,39 @@ void initTrkInf(trkinf& info, headdata& hd) {
     info.header = &hd;
 }
 
-void initTrkInf2(trkinf& info, int /*track*/) {
-    info.l.clear();
-    info.d.clear();
-    info.r.clear();
-    info.s.clear();
-    info.c.clear();
+void clearStructureStacks(trkinf& info, int /*track*/) {
+    info.repeat_stack.clear();
+    info.do_stack.clear();
+    info.tuplet_notes.clear();
+    info.length_groups.clear();
+    info.pending_ties.clear();
     info.tuplet_fields.clear();
 }
 
 void releaseTrkInf(trkinf& info, int /*track*/) {
     std::vector<SequenceItem>().swap(info.velocity);
     std::vector<SequenceItem>().swap(info.quantize);
-    std::vector<RepeatFrame>().swap(info.l);
-    std::vector<DoFrame>().swap(info.d);
-    std::vector<TupletNode>().swap(info.r);
-    std::vector<GroupFrame>().swap(info.s);
-    std::vector<TieNode>().swap(info.c);
+    std::vector<RepeatFrame>().swap(info.repeat_stack);
+    std::vector<DoFrame>().swap(info.do_stack);
+    std::vector<TupletNode>().swap(info.tuplet_notes);
+    std::vector<GroupFrame>().swap(info.length_groups);
+    std::vector<TieNode>().swap(info.pending_ties);
     std::vector<OffsetField>().swap(info.tuplet_fields);
 }
 
 void copyTrkInf(trkinf& destination, const trkinf& source) {
-    std::vector<RepeatFrame> l = std::move(destination.l);
-    std::vector<DoFrame> d = std::move(destination.d);
-    std::vector<TupletNode> r = std::move(destination.r);
-    std::vector<GroupFrame> s = std::move(destination.s);
-    std::vector<TieNode> c = std::move(destination.c);
+    std::vector<RepeatFrame> l = std::move(destination.repeat_stack);
+    std::vector<DoFrame> d = std::move(destination.do_stack);
+    std::vector<TupletNode> r = std::move(destination.tuplet_notes);
+    std::vector<GroupFrame> s = std::move(destination.length_groups);
+    std::vector<TieNode> c = std::move(destination.pending_ties);
     std::vector<OffsetField> fields = std::move(destination.tuplet_fields);
     destination = source;
-    destination.l = std::move(l);
-    destination.d = std::move(d);
-    destination.r = std::move(r);
-    destination.s = std::move(s);
-    destination.c = std::move(c);
+    destination.repeat_stack = std::move(l);
+    destination.do_stack = std::move(d);
+    destination.tuplet_notes = std::move(r);
+    destination.length_groups = std::move(s);
+    destination.pending_ties = std::move(c);
     destination.tuplet_fields = std::move(fields);
     // The copies of the sequences hold at least one item.
     destination.velocity.resize(std::max<size_t>(1, std::min<size_t>(source.velocity_count, source.velocity.size())));

@@ -71,7 +71,7 @@ struct TieNode {
 
 struct trkinf {
     uint8_t note_written = 0;
-    uint8_t once_done = 0;
+    uint8_t instrument_id_written = 0;  // an instrument ID went out (`@i`, or once for the SC-88 mode)
     int8_t key_signature[12] = {};  // semitones added to each pitch class, C first
     int8_t octave = 4;
     int32_t total_clocks = 0;       // step times written outside tuplets
@@ -117,11 +117,11 @@ struct trkinf {
     uint16_t echo_length = 0;
     int16_t echo_velocity_step = 0;
     int16_t echo_count = 1;    // 1 no echo, 0 as many as fit
-    std::vector<RepeatFrame> l;  // repeat stack (empty: only the bottom sentinel)
-    std::vector<DoFrame> d;      // `[do]` stack
-    std::vector<TupletNode> r;   // tuplet notes
-    std::vector<GroupFrame> s;   // reserved-length groups
-    std::vector<TieNode> c;      // pending ties
+    std::vector<RepeatFrame> repeat_stack;  // repeat stack (empty: only the bottom sentinel)
+    std::vector<DoFrame> do_stack;      // `[do]` stack
+    std::vector<TupletNode> tuplet_notes;   // tuplet notes
+    std::vector<GroupFrame> length_groups;   // reserved-length groups
+    std::vector<TieNode> pending_ties;      // pending ties
     std::vector<OffsetField> tuplet_fields;  // relative offsets written inside the open tuplet
     headdata* header = nullptr;
 };
@@ -141,7 +141,7 @@ inline void addToClocks(int32_t& total, int64_t clocks, int64_t times = 1) {
 
 void initTrkInf(trkinf& info, headdata& hd);
 // Empties the five stacks of a track.
-void initTrkInf2(trkinf& info, int track);
+void clearStructureStacks(trkinf& info, int track);
 void releaseTrkInf(trkinf& info, int track);
 // Copies the state of `source` into `destination`, keeping the destination's
 // own stacks and giving it its own copies of the sequences.

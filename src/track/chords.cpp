@@ -171,7 +171,7 @@ void rewriteTiedGate(EventBuffer& buf, const trkinf& info, int32_t offset, uint3
     size_t at = static_cast<size_t>(offset);
     // Inside an open tuplet the event still has its fixed 16-bit step field.
     bool fixedForm = info.tuplet_depth != 0 &&
-                     std::any_of(info.r.begin(), info.r.end(), [&](const TupletNode& n) { return n.offset == offset; });
+                     std::any_of(info.tuplet_notes.begin(), info.tuplet_notes.end(), [&](const TupletNode& n) { return n.offset == offset; });
     size_t gateAt = at + (fixedForm || (buf.at(at) & 0x80) ? 2 : 1);
     if (gateAt + 2 > buf.size() || !(buf.at(gateAt) & 0x80)) return;
     buf.patchBE16(gateAt, gate);
@@ -204,7 +204,7 @@ void putChordOnTrack(Pos& p, TrackCompile& tc, int t, char closing) {
     }
 
     int gate = g.gate == kChordHoldGate ? kTieGate : g.gate;
-    for (TieNode& node : info.c) node.matched = 0;
+    for (TieNode& node : info.pending_ties) node.matched = 0;
     int remaining = g.step;
     for (int i = 0; i < g.count; ++i) {
         const GroupNote& note = g.notes[i];
@@ -215,16 +215,16 @@ void putChordOnTrack(Pos& p, TrackCompile& tc, int t, char closing) {
         if (closing == '"' && info.velocity_sequence_enable) advanceVelocityIndex(info);
 
         int32_t stepOffset = static_cast<int32_t>(buf.size()) + 1;
-        auto held = std::find_if(info.c.begin(), info.c.end(),
+        auto held = std::find_if(info.pending_ties.begin(), info.pending_ties.end(),
                                  [&](const TieNode& n) { return n.note == note.number && !n.matched; });
-        if (held != info.c.end()) {
+        if (held != info.pending_ties.end()) {
             // The earlier note is held into this one.
             rewriteTiedGate(buf, info, held->offset, kChordHoldGate);
             held->offset = stepOffset;
             held->gate = g.gateBeforeTie;
             held->matched = 1;
         } else if (gate == kTieGate) {
-            info.c.push_back(TieNode{stepOffset, g.gateBeforeTie, static_cast<uint8_t>(note.number), 0, 1});
+            info.pending_ties.push_back(TieNode{stepOffset, g.gateBeforeTie, static_cast<uint8_t>(note.number), 0, 1});
         }
         // The delay spreads the notes; the last one takes what is left of
         // the step. A spread wider than the step stops at its end, so that
@@ -238,12 +238,12 @@ void putChordOnTrack(Pos& p, TrackCompile& tc, int t, char closing) {
     }
     // Held notes that this chord does not continue end here with the gate
     // they had before their tie.
-    std::erase_if(info.c, [&](const TieNode& node) {
+    std::erase_if(info.pending_ties, [&](const TieNode& node) {
         if (node.matched) return false;
         rewriteTiedGate(buf, info, node.offset, 0x8000 | (static_cast<uint32_t>(node.gate) & 0x7FFF));
         return true;
     });
-    if (gate != kTieGate) info.c.clear();
+    if (gate != kTieGate) info.pending_ties.clear();
     advanceQuantizeIndex(info);
 }
 

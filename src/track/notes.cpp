@@ -112,9 +112,9 @@ Pos finishNote(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
 
 void updateTieList(trkinf& info, int note, size_t stepOffset, int gate) {
     if (gate == kChordHoldGate) {
-        info.c.push_back(TieNode{static_cast<int32_t>(stepOffset), gate, static_cast<uint8_t>(note), 0, 0});
+        info.pending_ties.push_back(TieNode{static_cast<int32_t>(stepOffset), gate, static_cast<uint8_t>(note), 0, 0});
     } else {
-        info.c.clear();
+        info.pending_ties.clear();
     }
 }
 
@@ -281,7 +281,7 @@ Pos restCommand(Pos p, TrackCompile& tc) {
         q = finishNote(q, note, info, tc.hd);
         writeNoteEvent(q, tc, t, 0x80, note.step, note.gate, kVelocityNone, 0, 0);
         addClocks(info, note.step);
-        if (note.gate != kChordHoldGate) info.c.clear();
+        if (note.gate != kChordHoldGate) info.pending_ties.clear();
         return q;
     });
 }

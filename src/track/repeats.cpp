@@ -52,14 +52,14 @@ Pos readMark(Pos c, Mark& mark) {
 // A repeat section ends at `|` or `|n`: the part played on every pass so far
 // counts count - 1 more times.
 void endSection(trkinf& info) {
-    if (info.l.empty()) return;
-    RepeatFrame& top = info.l.back();
+    if (info.repeat_stack.empty()) return;
+    RepeatFrame& top = info.repeat_stack.back();
     if (top.last_mark == -1) addToClocks(info.total_clocks, int64_t{info.total_clocks} - top.section_start, int64_t{top.count} - 1);
     top.section_start = info.total_clocks;
 }
 
 // No repeat is open, or the only one has met its `:|` while endings remain.
-bool nothingOpen(const trkinf& info) { return info.l.empty() || (info.l.size() == 1 && info.l.back().ending < 0); }
+bool nothingOpen(const trkinf& info) { return info.repeat_stack.empty() || (info.repeat_stack.size() == 1 && info.repeat_stack.back().ending < 0); }
 
 // The back value of a field at F towards the count operand S: (F + extra) - S.
 void putBackValue(EventBuffer& buf, trkinf& info, int32_t start, int extra) {
@@ -81,14 +81,14 @@ void patchForward(EventBuffer& buf, trkinf& info, int32_t field) {
 
 void openRepeat(EventBuffer& buf, trkinf& info, int32_t count) {
     info.velocity_written = 0;
-    if (!info.l.empty() && info.l.back().ending < 0) info.l.pop_back();
+    if (!info.repeat_stack.empty() && info.repeat_stack.back().ending < 0) info.repeat_stack.pop_back();
     buf.begin(vld::eventNamed("repeat start"));
     RepeatFrame frame;
     frame.start_offset = static_cast<int32_t>(buf.size());
     frame.count = count;
     frame.section_start = info.total_clocks;
     frame.last_mark = -1;
-    info.l.push_back(frame);
+    info.repeat_stack.push_back(frame);
     buf.putBE16(static_cast<uint32_t>(count - 1));
     buf.putBE16(0);
 }
@@ -96,8 +96,8 @@ void openRepeat(EventBuffer& buf, trkinf& info, int32_t count) {
 void ending(const Mark& mark, EventBuffer& buf, trkinf& info) {
     endSection(info);
     // The bottom of the stack counts no passes, so any ending is too large.
-    if (info.l.empty() || info.l.back().count < mark.number) sourceError("n is too large in |n.", mark.at);
-    RepeatFrame& top = info.l.back();
+    if (info.repeat_stack.empty() || info.repeat_stack.back().count < mark.number) sourceError("n is too large in |n.", mark.at);
+    RepeatFrame& top = info.repeat_stack.back();
     buf.begin(vld::eventNamed("repeat ending"));
     buf.putBE16(static_cast<uint32_t>(mark.number - 1));
     if (top.patch_offset != 0) sourceError("illegal |n.", mark.at);
@@ -112,10 +112,10 @@ void section(const Mark& mark, EventBuffer& buf, trkinf& info) {
     endSection(info);
     if (nothingOpen(info)) {
         vlserror("illegal |.", lineTracking(), mark.at, 3, 1);
-        if (!info.l.empty()) info.l.back().last_mark = 0;
+        if (!info.repeat_stack.empty()) info.repeat_stack.back().last_mark = 0;
         return;
     }
-    RepeatFrame& top = info.l.back();
+    RepeatFrame& top = info.repeat_stack.back();
     buf.begin(vld::eventNamed("repeat skip"));
     if (top.patch_offset != 0) sourceError("illegal |.", mark.at);
     putBackValue(buf, info, top.start_offset, 2);
@@ -126,8 +126,8 @@ void section(const Mark& mark, EventBuffer& buf, trkinf& info) {
 }
 
 void closeRepeat(const Mark& mark, EventBuffer& buf, trkinf& info) {
-    if (!info.l.empty()) {
-        const RepeatFrame& top = info.l.back();
+    if (!info.repeat_stack.empty()) {
+        const RepeatFrame& top = info.repeat_stack.back();
         if (top.last_mark == -1) {
             addToClocks(info.total_clocks, int64_t{info.total_clocks} - top.section_start, int64_t{top.count} - 1);
         } else if (top.last_mark == 0) {
@@ -135,15 +135,15 @@ void closeRepeat(const Mark& mark, EventBuffer& buf, trkinf& info) {
         }
     }
     if (nothingOpen(info)) sourceError("too many :| .", mark.at);
-    RepeatFrame& top = info.l.back();
+    RepeatFrame& top = info.repeat_stack.back();
     // Once a repeat with endings has met its `:|`, a further `:|` closes the
     // enclosing repeat.
-    int32_t start = top.ending < 0 ? info.l[info.l.size() - 2].start_offset : top.start_offset;
+    int32_t start = top.ending < 0 ? info.repeat_stack[info.repeat_stack.size() - 2].start_offset : top.start_offset;
     buf.begin(vld::eventNamed("repeat end"));
     putBackValue(buf, info, start, 4);
 
     size_t pops;
-    RepeatFrame closed = top.ending < 0 ? info.l[info.l.size() - 2] : top;
+    RepeatFrame closed = top.ending < 0 ? info.repeat_stack[info.repeat_stack.size() - 2] : top;
     if (top.patch_offset != 0) {
         patchForward(buf, info, top.patch_offset);
         top.patch_offset = 0;
@@ -160,7 +160,7 @@ void closeRepeat(const Mark& mark, EventBuffer& buf, trkinf& info) {
         top.ending = -top.ending;
         return;
     }
-    info.l.resize(info.l.size() - pops);
+    info.repeat_stack.resize(info.repeat_stack.size() - pops);
     if (pops == 2) {
         // The enclosing repeat closes too: its passes count like those of
         // any repeat closed by `:|`.

@@ -24,7 +24,8 @@ struct TrackCompile {
 
 // Compiles a command once for each track of the set: every track parses the
 // same text from `p` with the line tracking restored, so per-track state
-// applies and every message points at the command. `compileOne(track, p)`
+// applies and every message points at the command. For text that reads the
+// same whatever the track, read it once and use `forEachTrackOf`. `compileOne(track, p)`
 // returns the position behind the command; the position of the last track
 // is returned.
 template <typename CompileOne>

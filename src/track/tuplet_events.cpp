@@ -4,7 +4,7 @@ void recordTupletEvent(TrackCompile& tc, int track, int nodeKind) {
     trkinf& info = tc.inf[track];
     SequenceItem q = info.quantize_index < info.quantize.size() ? info.quantize[info.quantize_index]
                                                                  : SequenceItem{info.gate_resolution};
-    info.r.push_back(TupletNode{static_cast<int32_t>(tc.trk[track].buf.size()), q.value, q.kind,
+    info.tuplet_notes.push_back(TupletNode{static_cast<int32_t>(tc.trk[track].buf.size()), q.value, q.kind,
                                 static_cast<uint8_t>(nodeKind)});
     ++info.tuplet_depth;
 }

@@ -41,9 +41,9 @@ void shiftOffsets(trkinf& info, int32_t from, int32_t count) {
     auto shift = [&](int32_t& offset) {
         if (offset >= from) offset -= count;
     };
-    for (TieNode& node : info.c)
+    for (TieNode& node : info.pending_ties)
         if (node.offset >= 0) shift(node.offset);
-    for (RepeatFrame& frame : info.l) {
+    for (RepeatFrame& frame : info.repeat_stack) {
         shift(frame.start_offset);
         if (frame.patch_offset != 0) shift(frame.patch_offset);
     }
@@ -96,8 +96,8 @@ std::vector<Share> shareOut(const std::vector<TupletNode>& nodes, const EventBuf
 // the newest to the oldest so that the offsets of the older ones stay valid
 // while the stream shrinks.
 void rewriteTuplet(trkinf& info, EventBuffer& buf, int length, bool tied) {
-    std::vector<TupletNode> nodes = std::move(info.r);
-    info.r.clear();
+    std::vector<TupletNode> nodes = std::move(info.tuplet_notes);
+    info.tuplet_notes.clear();
     std::vector<Share> shares = shareOut(nodes, buf, length);
     for (size_t i = nodes.size(); i-- > 0;) {
         const TupletNode& node = nodes[i];
@@ -133,7 +133,7 @@ void rewriteTuplet(trkinf& info, EventBuffer& buf, int length, bool tied) {
 }
 
 Pos openReserved(Pos p, TrackCompile& tc) {
-    forEachTrackOf(tc.set(), [&](int t) { tc.inf[t].s.push_back(GroupFrame{tc.inf[t].total_clocks}); });
+    forEachTrackOf(tc.set(), [&](int t) { tc.inf[t].length_groups.push_back(GroupFrame{tc.inf[t].total_clocks}); });
     vlserror("{{..}} can use only for vlc2.", lineTracking(), p, 4, 1);
     return p;
 }
@@ -141,8 +141,8 @@ Pos openReserved(Pos p, TrackCompile& tc) {
 Pos closeReserved(Pos p, TrackCompile& tc) {
     return forEachTarget(tc, p, [&](int t, Pos q) {
         trkinf& info = tc.inf[t];
-        if (info.s.empty()) sourceError("no {{  found.", q);
-        int used = static_cast<int>(int64_t{info.total_clocks} - info.s.back().start_clocks);
+        if (info.length_groups.empty()) sourceError("no {{  found.", q);
+        int used = static_cast<int>(int64_t{info.total_clocks} - info.length_groups.back().start_clocks);
         int reserved = 0;
         Pos lengthEnd = q;
         Pos end = readGroupLength(q, info, tc.hd, reserved, &lengthEnd);
@@ -154,7 +154,7 @@ Pos closeReserved(Pos p, TrackCompile& tc) {
             vlserror(message, lineTracking(), lengthEnd, 2, 1);
             vlserror("{{..}} can use only for vlc2.", lineTracking(), q, 4, 1);
         }
-        info.s.pop_back();
+        info.length_groups.pop_back();
         return end;
     });
 }
@@ -168,7 +168,7 @@ Pos openTuplet(Pos p, TrackCompile& tc) {
         trkinf& info = tc.inf[t];
         if (info.tuplet_depth != 0) sourceError("renpu{..} can't nest.", r);
         info.tuplet_depth = 1;
-        info.r.clear();
+        info.tuplet_notes.clear();
         info.tuplet_fields.clear();
         return r;
     });
@@ -182,7 +182,7 @@ Pos closeTuplet(Pos p, TrackCompile& tc) {
         int t = tc.target[i];
         lineTracking() = tc.command_line;
         trkinf& info = tc.inf[t];
-        if (info.r.empty()) {
+        if (info.tuplet_notes.empty()) {
             // Without a tuplet event the brace closes a `.track ... {` block,
             // or an empty tuplet.
             if (tc.hd.block_open) {

@@ -125,7 +125,7 @@ TEST(Repeats, FollowTheSubTrackChainWithBackRepeats) {
     const std::string both = "CD 00 02 00 00 CE 00 00 00 09";
     for (int t : {1, 5, 6}) EXPECT_EQ(toHex(trk[t].buf.data(), trk[t].buf.size()), both) << t;
     EXPECT_TRUE(trk[7].buf.empty());
-    EXPECT_TRUE(inf[6].l.empty());
+    EXPECT_TRUE(inf[6].repeat_stack.empty());
 }
 
 }  // namespace
