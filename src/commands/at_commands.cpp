@@ -225,7 +225,7 @@ Pos zCommand(Pos p, TrackCompile& tc) {
 
 Pos atCommand(Pos p, TrackCompile& tc) {
     unsigned char c = *p;
-    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + ('a' - 'A'));
+    c = foldCase(c);
     if (c < 'a' || c > 'z') return programChangeCommand(p, tc);
     Pos q = p + 1;
     switch (c) {

@@ -50,7 +50,7 @@ Pos readSplitNote(Pos p, trkinf& info, int& note) {
     note = info.octave * 12 + 12;
     for (;;) {
         unsigned char c = *p;
-        unsigned char folded = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+        unsigned char folded = foldCase(c);
         if (folded == 'o' || c == '<' || c == '>') {
             int before = info.octave;
             p = changeOctave(p, info);

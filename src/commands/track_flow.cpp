@@ -192,7 +192,7 @@ Pos keySignatureCommand(Pos p, TrackCompile& tc) {
         bool afterLetter = false;
         while (*q != ']') {
             unsigned char c = *q;
-            unsigned char folded = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+            unsigned char folded = foldCase(c);
             if (c == '#' || c == '+' || c == '-') {
                 int step = c == '-' ? -1 : 1;
                 pending = afterLetter ? step : pending + step;

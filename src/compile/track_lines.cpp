@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "cli/switches.h"
+#include "commands/command_reading.h"
 #include "commands/at_commands.h"
 #include "commands/bracket_commands.h"
 #include "commands/sequences.h"
@@ -198,11 +199,6 @@ void growTargetBuffers(TrackCompile& tc) {
         std::snprintf(tag, sizeof tag, "trkdata[%d].vldbuf", tc.target[i]);
         tc.trk[tc.target[i]].buf.growBetweenCommands(tag);
     }
-}
-
-// Marks the tracks of the set as having received a note.
-void markNoteWritten(TrackCompile& tc) {
-    forEachTrackOf(tc.set(), [&](int t) { tc.inf[t].note_written = 1; });
 }
 
 // One command, from its first character c.

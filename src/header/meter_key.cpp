@@ -99,7 +99,7 @@ Pos readKeySignature(Pos p, int& fifths, int& mode) {
     bool letterRead = false;
     for (;;) {
         unsigned char c = *p;
-        unsigned char folded = (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+        unsigned char folded = foldCase(c);
         size_t at = kKeyLetters.find(static_cast<char>(folded));
         if (c == 0 || at == std::string_view::npos) {
             if (!endsKey(c)) mode = 255;

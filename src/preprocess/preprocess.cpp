@@ -40,7 +40,6 @@ constexpr size_t kScansWithoutIndex = 16;
 
 constexpr const char* kIncludeExtensions[] = {".vlc", nullptr};
 
-unsigned char lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
 bool isSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 bool isLineEndOrZero(char c) { return c == '\r' || c == '\n' || c == '\0'; }
 
@@ -85,7 +84,7 @@ bool readMacroNumber(const std::string& text, size_t& at, int& value) {
     long n = 0;
     size_t digits = 0;
     for (; i < text.size(); ++i, ++digits) {
-        unsigned char c = lower(static_cast<unsigned char>(text[i]));
+        unsigned char c = foldCase(static_cast<unsigned char>(text[i]));
         int d = (c >= '0' && c <= '9') ? c - '0' : (base == 16 && c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
         if (d < 0) break;
         if (n < INT_MAX / 16) n = n * base + d;
@@ -180,7 +179,7 @@ public:
         to = std::min(to, text.size());
         for (size_t i = from; i < to; ++i) {
             if (pending_.size() + after >= filed_) return;  // every later macro is queued already
-            if (!firsts_[lower(static_cast<unsigned char>(text[i]))]) continue;
+            if (!firsts_[foldCase(static_cast<unsigned char>(text[i]))]) continue;
             for (size_t length = 1; length <= 3 && i + length <= text.size(); ++length) {
                 if (!(lengths_ & (1u << length))) continue;
                 uint32_t key = keyOf(text, i, length);
@@ -213,7 +212,7 @@ private:
     static uint32_t keyOf(const std::string& text, size_t at, size_t length) {
         uint32_t key = static_cast<uint32_t>(length) << 24;
         for (size_t k = 0; k < length; ++k)
-            key |= uint32_t{lower(static_cast<unsigned char>(text[at + k]))} << (16 - 8 * k);
+            key |= uint32_t{foldCase(static_cast<unsigned char>(text[at + k]))} << (16 - 8 * k);
         return key;
     }
     size_t filed_ = static_cast<size_t>(-1);
@@ -338,7 +337,7 @@ size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros)
     size_t nameStart = at;
     while (at < lineText(index).size() && !isSpaceOrTab(lineText(index)[at]) && !isLineEndOrZero(lineText(index)[at])) ++at;
     Macro macro;
-    for (size_t i = nameStart; i < at; ++i) macro.name += static_cast<char>(lower(static_cast<unsigned char>(lineText(index)[i])));
+    for (size_t i = nameStart; i < at; ++i) macro.name += static_cast<char>(foldCase(static_cast<unsigned char>(lineText(index)[i])));
     if (macro.name.empty()) macroError(chain[index], at, "macro parameter definition error.");
     for (const Macro& other : macros)
         if (other.name == macro.name) macroError(chain[index], at, "same macro name is already used.");
