@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/whole_file.h"
 #include "dump/format.h"
 #include "dump/json.h"
 #include "dump/vld_dump.h"
@@ -27,17 +28,6 @@ int usage(const char* problem) {
     if (problem) std::fprintf(stderr, "vldump: %s\n", problem);
     std::fputs(kUsage, stderr);
     return kExitUsage;
-}
-
-bool readFile(const char* name, std::vector<unsigned char>& bytes) {
-    std::FILE* file = std::fopen(name, "rb");
-    if (!file) return false;
-    unsigned char block[65536];
-    size_t n = 0;
-    while ((n = std::fread(block, 1, sizeof block, file)) > 0) bytes.insert(bytes.end(), block, block + n);
-    bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
 }
 
 bool readTrackNumber(const char* text, int& number) {
@@ -78,7 +68,7 @@ int main(int argc, char** argv) {
     if (!name) return usage(nullptr);
 
     std::vector<unsigned char> bytes;
-    if (!readFile(name, bytes)) {
+    if (!readWholeFile(name, bytes)) {
         std::fprintf(stderr, "vldump: %s: cannot read the file\n", name);
         return kExitMalformed;
     }

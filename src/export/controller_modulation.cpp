@@ -54,9 +54,7 @@ bool ControllerModulation::running() const {
 void ControllerModulation::send(const Modulator& m, uint32_t clock, int value, SmfTrack& out, uint8_t channel,
                                 uint32_t ticks_per_clock) {
     if (wheel_) {
-        int v = std::clamp(value + 8192, 0, 16383);
-        out.message(clock * ticks_per_clock, static_cast<uint8_t>(0xE0 | channel), static_cast<uint8_t>(v & 0x7F),
-                    static_cast<uint8_t>(v >> 7));
+        sendPitchWheel(out, clock * ticks_per_clock, channel, value);
     } else {
         out.message(clock * ticks_per_clock, static_cast<uint8_t>(0xB0 | channel), static_cast<uint8_t>(m.controller),
                     static_cast<uint8_t>(std::clamp(value, 0, 127)));
@@ -76,29 +74,88 @@ ControllerModulation ControllerModulation::pitchLfo(uint32_t sample_clocks, cons
     return lfo;
 }
 
+namespace {
+
+// What an ARCC or pitch LFO event sets.
+enum class Setting : uint8_t { mode, switched, sync, waveform, level, speed, delay, control };
+
+std::optional<Setting> arccSetting(uint8_t code) {
+    switch (code) {
+    case 0xB3: return Setting::switched;
+    case 0xB4: return Setting::mode;
+    case 0xB5: return Setting::sync;
+    case 0xC9: return Setting::waveform;
+    case 0xE5: return Setting::level;
+    case 0xE6: return Setting::speed;
+    case 0xE7: return Setting::delay;
+    case 0xF7: return Setting::control;
+    default: return std::nullopt;
+    }
+}
+
+std::optional<Setting> lfoSetting(uint8_t code) {
+    switch (code) {
+    case 0x95: return Setting::mode;
+    case 0x96: return Setting::switched;
+    case 0x97: return Setting::sync;
+    case 0xB0: return Setting::waveform;
+    case 0xE2: return Setting::level;
+    case 0xE3: return Setting::speed;
+    case 0xE4: return Setting::delay;
+    default: return std::nullopt;
+    }
+}
+
+// The first value a group gives, if any.
+std::optional<int64_t> firstPresent(const Operand* values) {
+    if (!values) return std::nullopt;
+    for (const auto& v : values->elements) {
+        if (v) return *v;
+    }
+    return std::nullopt;
+}
+
+// The value at `position` of a group, if given.
+std::optional<int64_t> elementAt(const Operand* values, size_t position) {
+    return values && position < values->elements.size() ? values->elements[position] : std::nullopt;
+}
+
+}  // namespace
+
 bool ControllerModulation::applyLfo(const Event& e, uint32_t clock, SmfTrack& out, uint8_t channel,
                                     uint32_t ticks_per_clock) {
+    std::optional<Setting> setting = lfoSetting(e.code);
+    return setting && change(modulators_[0], static_cast<uint8_t>(*setting), e, clock, out, channel, ticks_per_clock);
+}
+
+bool ControllerModulation::apply(const Event& e, uint32_t clock, SmfTrack& out, uint8_t channel,
+                                 uint32_t ticks_per_clock) {
+    int index = static_cast<int>(e.number("arcc")) - 1;
+    std::optional<Setting> setting = arccSetting(e.code);
+    if (index < 0 || index >= 4 || !setting) return false;
+    return change(modulators_[index], static_cast<uint8_t>(*setting), e, clock, out, channel, ticks_per_clock);
+}
+
+bool ControllerModulation::change(Modulator& m, uint8_t what, const Event& e, uint32_t clock, SmfTrack& out,
+                                  uint8_t channel, uint32_t ticks_per_clock) {
     advance(clock, out, channel, ticks_per_clock);
-    Modulator& m = modulators_[0];
     bool was_active = m.active();
-    const Operand* values = e.operand("values");
-    auto firstValue = [&]() -> std::optional<int64_t> {
-        if (!values) return std::nullopt;
-        for (const auto& v : values->elements) {
-            if (v) return *v;
-        }
-        return std::nullopt;
-    };
     bool exact = true;
-    switch (e.code) {
-    case 0x95: exact = false; break;  // the LFO's mode: not modelled
-    case 0x96:
-        m.switched_on = e.number("value") != 0;
+    const Operand* values = e.operand("values");
+    switch (static_cast<Setting>(what)) {
+    case Setting::mode:  // only the ARCC's normal mode is modelled; the LFO's modes not at all
+        exact = !wheel_ && e.number("mode") == 255;
+        break;
+    case Setting::switched: {
+        int64_t s = e.number(wheel_ ? "value" : "switch");
+        m.switched_on = s != 0;
+        exact = wheel_ || s == 0 || s == 2;
         if (m.switched_on && !was_active) m.wave_start = clock;
         break;
-    case 0x97: m.sync = e.number("sync") != 0; break;
-    case 0xB0: m.waveform = static_cast<int>(e.number("waveform")); break;
-    case 0xE2:
+    }
+    case Setting::sync: m.sync = e.number("sync") != 0; break;
+    case Setting::waveform: m.waveform = static_cast<int>(e.number("waveform")); break;
+    case Setting::level:  // one depth, or one per note
         m.level_mode = static_cast<int>(e.number("mode"));
         m.depths.clear();
         if (values) {
@@ -110,73 +167,18 @@ bool ControllerModulation::applyLfo(const Event& e, uint32_t clock, SmfTrack& ou
         m.depth = m.depths.empty() ? 0 : m.depths[0];
         if (!was_active && m.active()) m.wave_start = clock;
         break;
-    case 0xE3:
-        if (auto v = firstValue()) m.period = static_cast<uint32_t>(std::max<int64_t>(1, *v));
+    case Setting::speed:
+        if (auto v = firstPresent(values)) m.period = static_cast<uint32_t>(std::max<int64_t>(1, *v));
         break;
-    case 0xE4:
-        if (auto v = firstValue()) m.delay = static_cast<uint32_t>(std::max<int64_t>(0, *v));
+    case Setting::delay:
+        if (auto v = firstPresent(values)) m.delay = static_cast<uint32_t>(std::max<int64_t>(0, *v));
         break;
-    default: return false;
-    }
-    if (was_active && !m.active()) stop(m, clock, out, channel, ticks_per_clock);
-    next_sample_ = std::min(next_sample_, clock);
-    return exact;
-}
-
-bool ControllerModulation::apply(const Event& e, uint32_t clock, SmfTrack& out, uint8_t channel,
-                                 uint32_t ticks_per_clock) {
-    int index = static_cast<int>(e.number("arcc")) - 1;
-    if (index < 0 || index >= 4) return false;
-    advance(clock, out, channel, ticks_per_clock);
-    Modulator& m = modulators_[index];
-    bool was_active = m.active();
-    bool exact = true;
-    const Operand* values = e.operand("values");
-    auto firstValue = [&]() -> std::optional<int64_t> {
-        if (!values) return std::nullopt;
-        for (const auto& v : values->elements) {
-            if (v) return *v;
-        }
-        return std::nullopt;
-    };
-    switch (e.code) {
-    case 0xB3: {  // switch
-        int64_t s = e.number("switch");
-        m.switched_on = s != 0;
-        exact = s == 0 || s == 2;
-        if (m.switched_on && !was_active) m.wave_start = clock;
+    case Setting::control:
+        if (auto v = elementAt(values, 0)) m.controller = static_cast<int>(*v & 0x7F);
+        if (auto v = elementAt(values, 1)) m.reset = static_cast<int>(*v);
+        if (auto v = elementAt(values, 2)) m.origin = static_cast<int>(*v);
+        if (auto v = elementAt(values, 3)) m.inverted = *v == 255;
         break;
-    }
-    case 0xB4: exact = e.number("mode") == 255; break;  // only the normal mode is modelled
-    case 0xB5: m.sync = e.number("sync") != 0; break;
-    case 0xC9: m.waveform = static_cast<int>(e.number("waveform")); break;
-    case 0xE5: {  // level: one depth, or one per note
-        m.level_mode = static_cast<int>(e.number("mode"));
-        m.depths.clear();
-        if (values) {
-            for (const auto& v : values->elements) {
-                if (v) m.depths.push_back(static_cast<int>(*v));
-            }
-        }
-        m.next_depth = 0;
-        m.depth = m.depths.empty() ? 0 : m.depths[0];
-        if (m.depths.size() > 1) m.next_depth = 1 % m.depths.size();
-        if (!was_active && m.active()) m.wave_start = clock;
-        break;
-    }
-    case 0xE6:
-        if (auto v = firstValue()) m.period = static_cast<uint32_t>(std::max<int64_t>(1, *v));
-        break;
-    case 0xE7:
-        if (auto v = firstValue()) m.delay = static_cast<uint32_t>(std::max<int64_t>(0, *v));
-        break;
-    case 0xF7:
-        if (values && values->elements.size() > 0 && values->elements[0]) m.controller = static_cast<int>(*values->elements[0] & 0x7F);
-        if (values && values->elements.size() > 1 && values->elements[1]) m.reset = static_cast<int>(*values->elements[1]);
-        if (values && values->elements.size() > 2 && values->elements[2]) m.origin = static_cast<int>(*values->elements[2]);
-        if (values && values->elements.size() > 3 && values->elements[3]) m.inverted = *values->elements[3] == 255;
-        break;
-    default: return false;
     }
     if (was_active && !m.active()) stop(m, clock, out, channel, ticks_per_clock);
     next_sample_ = std::min(next_sample_, clock);

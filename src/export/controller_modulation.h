@@ -66,6 +66,10 @@ private:
     };
     void send(const Modulator& m, uint32_t clock, int value, SmfTrack& out, uint8_t channel, uint32_t ticks_per_clock);
     void stop(Modulator& m, uint32_t clock, SmfTrack& out, uint8_t channel, uint32_t ticks_per_clock);
+    // Applies one setting (what an ARCC or LFO event names) to a modulator;
+    // false when it is only approximated.
+    bool change(Modulator& m, uint8_t setting, const Event& event, uint32_t clock, SmfTrack& out, uint8_t channel,
+                uint32_t ticks_per_clock);
 
     std::array<Modulator, 4> modulators_{};
     uint32_t sample_clocks_;

@@ -23,15 +23,6 @@ void ExportSummary::warn(std::string message) {
     warnings_.push_back(std::move(message));
 }
 
-size_t ExportSummary::count(Outcome outcome, std::string_view kind) const {
-    const auto& byKind = counts_[static_cast<int>(outcome)];
-    auto it = byKind.find(kind);
-    if (it == byKind.end()) return 0;
-    size_t total = 0;
-    for (const auto& [track, n] : it->second) total += n;
-    return total;
-}
-
 std::string ExportSummary::line(Outcome outcome) const {
     std::string out;
     for (const auto& [kind, byTrack] : counts_[static_cast<int>(outcome)]) {

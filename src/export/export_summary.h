@@ -33,7 +33,6 @@ public:
 
     // "1 FM register write (track 4), 2 timer tempos (track 1: 1, track 2: 1)", or empty.
     std::string line(Outcome outcome) const;
-    size_t count(Outcome outcome, std::string_view kind) const;
     const std::vector<Detail>& details() const { return details_; }
     size_t detailsLeftOut() const { return details_left_out_; }
     const std::vector<std::string>& warnings() const { return warnings_; }

@@ -108,6 +108,12 @@ struct TrackPlayer {
     Fade fade;
     std::array<OpenNote, 128> open{};
     std::vector<uint8_t> open_pitches;
+
+    // The tie on `pitch` is over.
+    void closeTie(int pitch) {
+        open[pitch].active = false;
+        std::erase(open_pitches, static_cast<uint8_t>(pitch));
+    }
 };
 
 struct ChannelState {
@@ -138,6 +144,7 @@ private:
     void zeroLengthNote(TrackPlayer& t, int written_pitch, unsigned velocity_byte);
     uint32_t startNote(TrackPlayer& t, int pitch, int velocity, uint32_t end);
     int pitchOf(const TrackPlayer& t, int written_pitch) const;
+    bool sounds(TrackPlayer& t, int velocity);
     int velocityOf(TrackPlayer& t, unsigned byte);
     ChannelState& channel(const Route& r);
     void control(TrackPlayer& t, uint8_t controller, int value);
@@ -277,7 +284,6 @@ void Player::playCommon() {
     SmfTrack& conductor = result_.tracks[0];
     int current_interface = 1;
     Event e;
-    const HeaderInfo& h = frame_.header;
     // The interface comes first: the channel map needs it.
     for (uint32_t p = 0; p < common_.input.length;) {
         const EventRow* row = common_.readings.rowAt(p);
@@ -323,7 +329,6 @@ void Player::playCommon() {
         default: break;
         }
     }
-    (void)h;
 }
 
 void Player::setTempo(uint32_t clock, int tempo) {
@@ -372,23 +377,11 @@ void Player::control(TrackPlayer& t, uint8_t controller, int value) {
 
 void Player::wheel(TrackPlayer& t, int value, uint32_t clock) {
     t.lfo.setWheelBase(value);
-    if (t.route.silent) return;
-    int v = std::clamp(value + 8192, 0, 16383);
-    t.out->message(tick(clock), static_cast<uint8_t>(0xE0 | t.route.channel), static_cast<uint8_t>(v & 0x7F),
-                   static_cast<uint8_t>(v >> 7));
+    if (!t.route.silent) sendPitchWheel(*t.out, tick(clock), t.route.channel, value);
 }
 
 void Player::bendRange(TrackPlayer& t, int semitones, uint32_t clock) {
-    if (t.route.silent) return;
-    uint8_t status = static_cast<uint8_t>(0xB0 | t.route.channel);
-    uint32_t at = tick(clock);
-    // RPN 0, the pitch bend sensitivity, then the RPN closed again.
-    t.out->message(at, status, 101, 0);
-    t.out->message(at, status, 100, 0);
-    t.out->message(at, status, 6, static_cast<uint8_t>(std::clamp(semitones, 0, 127)));
-    t.out->message(at, status, 38, 0);
-    t.out->message(at, status, 101, 127);
-    t.out->message(at, status, 100, 127);
+    if (!t.route.silent) sendBendRange(*t.out, tick(clock), t.route.channel, semitones);
 }
 
 void Player::program(TrackPlayer& t, int bank_msb, int bank_lsb, int program) {
@@ -457,22 +450,15 @@ void Player::playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned
         if (t.out->sounding(o.index) && t.out->noteEnd(o.index) == kOpenEnd) {
             // The tie goes on: no new note-on, the note lasts to this event's end.
             t.out->setNoteEnd(o.index, end);
-            o.active = tied;
             o.hold = gate == kGateHold;
             o.last_clock = t.clock;
-            if (!tied) t.open_pitches.erase(std::find(t.open_pitches.begin(), t.open_pitches.end(), pitch));
+            if (!tied) t.closeTie(pitch);
             return;
         }
-        o.active = false;
-        t.open_pitches.erase(std::find(t.open_pitches.begin(), t.open_pitches.end(), pitch));
+        t.closeTie(pitch);
     }
     int velocity = velocityOf(t, velocity_byte);
-    if (velocity <= 0) {
-        count(Outcome::skipped, "note of velocity 0", t);
-        return;
-    }
-    ++result_.notes;
-    if (t.route.silent) return;
+    if (!sounds(t, velocity)) return;
     if (t.split.on) {
         if (const ProgramSplit::Entry* entry = t.split.find(pitch)) {
             ChannelState& c = channel(t.route);
@@ -495,6 +481,17 @@ void Player::playNote(TrackPlayer& t, int written_pitch, uint32_t gate, unsigned
     t.last_pitch = pitch;
 }
 
+// Counts a note played; false when it goes nowhere: velocity 0 (the
+// driver's note-on of velocity 0 is a note-off) or a track left out.
+bool Player::sounds(TrackPlayer& t, int velocity) {
+    if (velocity <= 0) {
+        count(Outcome::skipped, "note of velocity 0", t);
+        return false;
+    }
+    ++result_.notes;
+    return !t.route.silent;
+}
+
 // Starts a note at the track's clock on its channel. Another note of that
 // pitch still sounding on the channel, from any track, ends here: a synth
 // would end both at the first note-off. One that would so last no time at
@@ -509,12 +506,7 @@ uint32_t Player::startNote(TrackPlayer& t, int pitch, int velocity, uint32_t end
         if (theirs.sounding(id) && theirs.noteEnd(id) > start) {
             if (theirs.noteStart(id) == start) theirs.dropNote(id);
             else theirs.setNoteEnd(id, start);
-            OpenNote& open = owner.open[pitch];
-            if (open.active && open.index == id) {
-                open.active = false;
-                auto it = std::find(owner.open_pitches.begin(), owner.open_pitches.end(), pitch);
-                if (it != owner.open_pitches.end()) owner.open_pitches.erase(it);
-            }
+            if (owner.open[pitch].active && owner.open[pitch].index == id) owner.closeTie(pitch);
         }
     }
     uint32_t id = t.out->noteOn(start, t.route.channel, static_cast<uint8_t>(pitch),
@@ -530,13 +522,7 @@ void Player::zeroLengthNote(TrackPlayer& t, int written_pitch, unsigned velocity
         return;
     }
     int velocity = velocityOf(t, velocity_byte);
-    if (velocity <= 0) {
-        count(Outcome::skipped, "note of velocity 0", t);
-        return;
-    }
-    ++result_.notes;
-    if (t.route.silent) return;
-    startNote(t, pitch, velocity, tick(t.clock + 1));
+    if (sounds(t, velocity)) startNote(t, pitch, velocity, tick(t.clock + 1));
 }
 
 void Player::endTrack(TrackPlayer& t, uint32_t clock) {

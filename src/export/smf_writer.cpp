@@ -309,6 +309,23 @@ void SmfTrack::appendChunk(std::vector<uint8_t>& out) const {
     out.insert(out.end(), body_.begin(), body_.end());
 }
 
+void sendPitchWheel(SmfTrack& out, uint32_t tick, uint8_t channel, int value, bool later) {
+    int v = std::clamp(value + 8192, 0, 16383);
+    uint8_t status = static_cast<uint8_t>(0xE0 | channel);
+    if (later) out.later(tick, status, static_cast<uint8_t>(v & 0x7F), static_cast<uint8_t>(v >> 7));
+    else out.message(tick, status, static_cast<uint8_t>(v & 0x7F), static_cast<uint8_t>(v >> 7));
+}
+
+void sendBendRange(SmfTrack& out, uint32_t tick, uint8_t channel, int semitones, bool later) {
+    const uint8_t rpn[][2] = {{101, 0}, {100, 0}, {6, static_cast<uint8_t>(std::clamp(semitones, 0, 127))},
+                              {38, 0},  {101, 127}, {100, 127}};
+    uint8_t status = static_cast<uint8_t>(0xB0 | channel);
+    for (const auto& [controller, value] : rpn) {
+        if (later) out.later(tick, status, controller, value);
+        else out.message(tick, status, controller, value);
+    }
+}
+
 std::vector<uint8_t> SmfTrack::chunk() const {
     std::vector<uint8_t> out;
     appendChunk(out);

@@ -78,7 +78,6 @@ public:
     void finish();
     // The tick of the end of the track, once finished.
     uint32_t endTick() const { return now_; }
-    bool empty() const { return body_.empty() && bucket_.empty() && later_.empty() && sounding_.empty(); }
     // The notes written, when kept.
     const std::vector<SmfNote>& notes() const { return notes_; }
     // The whole chunk: "MTrk", its length, the events and the end of the track.
@@ -141,6 +140,13 @@ private:
     uint32_t end_ = 0;
     bool finished_ = false;
 };
+
+// The pitch wheel at `value` (-8192 to 8191, 0 the centre), now or, with
+// `later`, at a tick after the present.
+void sendPitchWheel(SmfTrack& out, uint32_t tick, uint8_t channel, int value, bool later = false);
+// The pitch bend range in semitones: RPN 0 with its data entry, then the RPN
+// closed again so that a stray data entry changes nothing.
+void sendBendRange(SmfTrack& out, uint32_t tick, uint8_t channel, int semitones, bool later = false);
 
 // A format-1 file: the header chunk with `division` ticks per quarter note,
 // then every track's chunk in order. `division` stays below 0x8000 (the top

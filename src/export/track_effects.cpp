@@ -80,24 +80,12 @@ void writeGlide(SmfTrack& out, uint8_t channel, Glide& glide, uint32_t start, ui
                 uint32_t ticks_per_clock, uint32_t step) {
     constexpr int kWidest = 24;
     int width = std::abs(glide.to - glide.from);
-    uint8_t control = static_cast<uint8_t>(0xB0 | channel);
-    uint8_t wheel = static_cast<uint8_t>(0xE0 | channel);
     // The glide's first events are at the note's start; the rest come later.
-    auto send = [&](uint32_t clock, uint8_t status, uint8_t data1, uint8_t data2) {
-        if (clock == start) out.message(clock * ticks_per_clock, status, data1, data2);
-        else out.later(clock * ticks_per_clock, status, data1, data2);
-    };
     auto rangeTo = [&](uint32_t clock, int semitones) {
-        send(clock, control, 101, 0);
-        send(clock, control, 100, 0);
-        send(clock, control, 6, static_cast<uint8_t>(semitones));
-        send(clock, control, 38, 0);
-        send(clock, control, 101, 127);
-        send(clock, control, 100, 127);
+        sendBendRange(out, clock * ticks_per_clock, channel, semitones, clock != start);
     };
     auto wheelAt = [&](uint32_t clock, int value) {
-        int v = std::clamp(value + 8192, 0, 16383);
-        send(clock, wheel, static_cast<uint8_t>(v & 0x7F), static_cast<uint8_t>(v >> 7));
+        sendPitchWheel(out, clock * ticks_per_clock, channel, value, clock != start);
     };
     int used = range;
     if (width > range) {
@@ -121,9 +109,6 @@ void writeGlide(SmfTrack& out, uint8_t channel, Glide& glide, uint32_t start, ui
     if (used != range) rangeTo(std::max(end, from + length), range);
 }
 
-}  // namespace vld
-
-namespace vld {
 
 void Fade::start(uint32_t at, int64_t speed, std::optional<int64_t> from, std::optional<int64_t> to) {
     clock = at;

@@ -70,9 +70,6 @@ struct AutoPortamento {
 void writeGlide(SmfTrack& out, uint8_t channel, Glide& glide, uint32_t start, uint32_t end, int range, int base,
                 uint32_t ticks_per_clock, uint32_t step);
 
-}  // namespace vld
-
-namespace vld {
 
 // A fader: the track's volume scaled by a level that moves from one value
 // to another (128 is the volume as set), written as volume changes.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/whole_file.h"
 #include "dump/event_decoder.h"
 #include "dump/format.h"
 #include "dump/vld_dump.h"
@@ -67,17 +68,6 @@ int usage(const std::string& problem) {
     std::fprintf(stderr, "vld2mid: %s\n", problem.c_str());
     std::fputs(kUsage, stderr);
     return kExitUsage;
-}
-
-bool readFile(const char* name, std::vector<uint8_t>& bytes) {
-    std::FILE* file = std::fopen(name, "rb");
-    if (!file) return false;
-    uint8_t block[65536];
-    size_t n = 0;
-    while ((n = std::fread(block, 1, sizeof block, file)) > 0) bytes.insert(bytes.end(), block, block + n);
-    bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
 }
 
 bool readInteger(const char* text, long low, long high, long& value) {
@@ -269,7 +259,7 @@ int main(int argc, char** argv) {
     options.keep_notes = list;
 
     std::vector<uint8_t> bytes;
-    if (!readFile(input, bytes)) {
+    if (!readWholeFile(input, bytes)) {
         std::fprintf(stderr, "vld2mid: %s: cannot read the file (%s)\n", input, std::strerror(errno));
         return kExitMalformed;
     }

@@ -16,7 +16,9 @@ void messagesAsUnder(char letter, int value) {
 // position, printed at the given -W level.
 std::string warningsAt(int warningLevel) {
     ScanText text("abc");
-    beginMessages(MessageSettings{warningLevel});
+    MessageSettings settings;
+    settings.warning_level = warningLevel;
+    beginMessages(settings);
     vlserror("two", lineTracking(), text.at(1), 2, 0);
     vlserror("three", lineTracking(), text.at(2), 3, 0);
     vlserror("four", lineTracking(), text.at(3), 4, 0);
