@@ -228,11 +228,21 @@ void SmfTrack::escape(uint32_t tick, std::span<const uint8_t> data) {
 }
 
 uint32_t SmfTrack::noteOn(uint32_t tick, uint8_t channel, uint8_t pitch, uint8_t velocity, uint32_t end) {
+    if (ordered_) present(tick);
+    uint32_t start = ordered_ ? present_ : tick;
+    // The same key still sounding on the channel in this track ends here: a
+    // synthesizer would end both at the first note-off. (A player ends such
+    // notes itself; this keeps the file sound whatever it sends.)
+    for (size_t i = sounding_.size(); i-- > 0;) {
+        Sounding& s = sounding_[i];
+        if (s.channel != channel || s.pitch != pitch || (s.end != kOpenEnd && s.end <= start)) continue;
+        if (s.start == start) sounding_.erase(sounding_.begin() + static_cast<std::ptrdiff_t>(i));
+        else s.end = start;
+    }
     uint32_t id = next_id_++;
     const uint8_t bytes[] = {static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(pitch & 0x7F),
                              static_cast<uint8_t>(std::clamp<int>(velocity, 1, 127))};
     add(tick, bytes, false, id);
-    uint32_t start = ordered_ ? present_ : tick;
     sounding_.push_back({id, start, end, channel, pitch, velocity, false});
     return id;
 }

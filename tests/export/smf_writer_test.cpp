@@ -116,4 +116,18 @@ TEST(SmfWriter, KeepsLongEventsWhileTimeMovesOn) {
               "00 FF 2F 00");
 }
 
+// A note-on of a key that still sounds on the channel ends the earlier note
+// (or leaves it out when both start together), whatever the player sent.
+TEST(SmfWriter, NeverStrikesASoundingKeyTwice) {
+    vld::SmfTrack track;
+    track.noteOn(0, 0, 60, 10, 1);
+    track.noteOn(0, 0, 60, 100, 48);
+    track.noteOn(24, 0, 60, 90, 96);
+    track.finish();
+    ASSERT_EQ(track.notes().size(), 2u);
+    EXPECT_EQ(track.notes()[0].end, 24u);
+    EXPECT_EQ(track.notes()[0].velocity, 100);
+    EXPECT_EQ(track.notes()[1].start, 24u);
+}
+
 }  // namespace
