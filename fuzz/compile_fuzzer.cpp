@@ -112,8 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
 
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
-    setErrStream(std::fopen("/dev/null", "w"));
-    int code = runVlc3(static_cast<int>(argv.size()), argv.data());
+    static FILE* const discard = std::fopen("/dev/null", "w");
+    int code = runVlc3(static_cast<int>(argv.size()), argv.data(), discard);
 
     // Every file the run left besides the include and the source: a failed
     // run may leave none of them, and none may stay for the next run.

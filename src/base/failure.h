@@ -1,20 +1,16 @@
-// Run-ending failures and the error stream every message goes to.
+// Run-ending failures.
 #pragma once
-#include <cstdio>
+#include <string>
 
-// Thrown once a run-ending message has been printed. main(), the tests, the
-// fuzzer and the benchmark catch it and turn it into the exit code; nothing
-// else catches it.
+// Thrown to end a run: the exit code, and the text still to print to the
+// run's message stream (empty when the message is already out). main(), the
+// tests, the fuzzer and the benchmark catch it and turn it into the exit
+// code; nothing else catches it.
 struct VlcExit {
     int code;
+    std::string message;
 };
 
-// Where every console message goes: standard error, or the file named by -e.
-FILE* errStream();
-void setErrStream(FILE* stream);  // nullptr restores standard error
-// printf to the error stream.
-void errPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-// Prints the formatted message to the error stream as it stands and ends the
-// run with the exit code.
+// Ends the run with the exit code and the formatted message, printed as it
+// stands by whoever ends the run.
 [[noreturn]] void fatalExit(int code, const char* format, ...) __attribute__((format(printf, 2, 3)));

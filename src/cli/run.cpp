@@ -14,7 +14,7 @@
 #include "compile/compile.h"
 #include "compile/vld_writer.h"
 #include "scan/diagnostics.h"
-#include "scan/line_tracking.h"
+#include "source/position.h"
 #include "source/load.h"
 
 namespace {
@@ -53,34 +53,25 @@ bool namesDirectory(const std::string& name) {
     return ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// The process-wide state of a run starts afresh each time.
-void resetRunState() {
-    resetLineTracking();
-    beginMessages(MessageSettings{});
-    seedRandom(static_cast<uint32_t>(std::time(nullptr)));
+void closeMessageFile(Options& options) {
+    std::fflush(options.messageStream());
+    if (options.messages) std::fclose(options.messages);
+    options.messages = nullptr;
 }
 
-void closeErrorFile() {
-    FILE* err = errStream();
-    std::fflush(err);
-    if (err != stderr) std::fclose(err);
-    setErrStream(nullptr);
-}
-
-int compileRun(int argc, const char* const* argv) {
-    Options options = parseOptions(argc, argv);
-    printBanner();
-    if (options.no_arguments) usage(0, 0);
+int compileRun(int argc, const char* const* argv, Options& options) {
+    parseOptions(argc, argv, options);
+    printBanner(options);
+    if (options.no_arguments) usage(options, 0, 0);
     int help = options.get('h');
-    if (help == 1) usage(0, 1);
-    if (help != -1) usage(0, 0);
+    if (help == 1) usage(options, 0, 1);
+    if (help != -1) usage(options, 0, 0);
     if (!options.destination.empty() && options.toStandardOutput()) fatalExit(8, "You cannot use both -c and -o.\n");
     if (options.get('w') == -2) fatalExit(7, "You cannot omit -w's parameter.\n");
     if (options.source.empty()) fatalExit(1, "Error: source file is not specified.\n");
 
     SourceText source = resolveNames(options, kSourceExtensions, ".VLD");
-    beginMessages(messageSettingsOf(options));
-    CompiledSong song = makevld(std::move(source), options.source, options.debugDump());
+    CompiledSong song = makevld(std::move(source), messageSettingsOf(options), options.debugDump());
     if (options.keepsEveryTrack()) song.header.keep_every_track = true;
     writeVld(song.tracks, song.header, song.longest_clocks,
              options.toStandardOutput() ? std::string() : options.destination);
@@ -89,18 +80,21 @@ int compileRun(int argc, const char* const* argv) {
 
 }  // namespace
 
-int runVlc3(int argc, const char* const* argv) {
-    resetRunState();
+int runVlc3(int argc, const char* const* argv, FILE* console) {
+    // Everything the run holds is here; nothing outlives it.
+    Options options;
+    options.console = console;
     int code;
     try {
-        code = compileRun(argc, argv);
+        code = compileRun(argc, argv, options);
     } catch (const VlcExit& exit) {
+        std::fputs(exit.message.c_str(), options.messageStream());
         code = exit.code;
     } catch (const std::bad_alloc&) {
-        errPrintf("malloc failed.\n");
+        std::fputs("malloc failed.\n", options.messageStream());
         code = 10;
     }
-    closeErrorFile();
+    closeMessageFile(options);
     return code;
 }
 

@@ -55,11 +55,11 @@ void setSource(Options& options, const std::string& name) {
 }
 
 // -e: every message from here on, the banner included, goes to the file.
-void redirectErrors(const std::string& name) {
+void redirectMessages(Options& options, const std::string& name) {
     FILE* file = std::fopen(name.c_str(), "w");
     if (!file) fatalExit(7, "Error: -e: failed to redirect.\n");
-    if (FILE* old = errStream(); old != stderr) std::fclose(old);
-    setErrStream(file);
+    if (options.messages) std::fclose(options.messages);
+    options.messages = file;
 }
 
 }  // namespace
@@ -82,29 +82,35 @@ void Options::set(char letter, int value) {
     if (i >= 0) letters[i] = static_cast<int16_t>(static_cast<int8_t>(value));
 }
 
-void printBanner() {
-    errPrintf("VLS to VLD(V3) compiler version 0.78, written anew for today's systems.\n");
-    errPrintf("for the VELTRA playback system version 3.01A\n");
+void printBanner(const Options& options) {
+    std::fputs("VLS to VLD(V3) compiler version 0.78, written anew for today's systems.\n", options.messageStream());
+    std::fputs("for the VELTRA playback system version 3.01A\n", options.messageStream());
 }
 
-void usage(int code, int tips) {
+void usage(const Options& options, int code, int tips) {
+    FILE* out = options.messageStream();
     if (tips == 1) {
-        for (const char* line : kTipsLines) errPrintf("%s\n", line);
+        for (const char* line : kTipsLines) std::fprintf(out, "%s\n", line);
     } else {
-        for (const char* line : kUsageLines) errPrintf("%s\n", line);
+        for (const char* line : kUsageLines) std::fprintf(out, "%s\n", line);
     }
-    std::fflush(errStream());
-    throw VlcExit{code};
+    std::fflush(out);
+    throw VlcExit{code, {}};
 }
 
 Options parseOptions(int argc, const char* const* argv) {
     Options options;
+    parseOptions(argc, argv, options);
+    return options;
+}
+
+void parseOptions(int argc, const char* const* argv, Options& options) {
     options.no_arguments = argc <= 1;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg.size() > kMaxNameLength) {
             // No name the program holds may be longer: the argument is dropped.
-            errPrintf("Warning: too long switches.\n");
+            std::fputs("Warning: too long switches.\n", options.messageStream());
             continue;
         }
         // The long options every command-line tool answers: to standard
@@ -112,12 +118,12 @@ Options parseOptions(int argc, const char* const* argv) {
         if (arg == "--help") {
             for (const char* line : kUsageLines) std::printf("%s\n", line);
             std::fflush(stdout);
-            throw VlcExit{0};
+            throw VlcExit{0, {}};
         }
         if (arg == "--version") {
             std::printf("vlc3 0.78 (VLS to VLD version 3 compiler)\n");
             std::fflush(stdout);
-            throw VlcExit{0};
+            throw VlcExit{0, {}};
         }
         if (arg.empty() || (arg[0] != '-' && arg[0] != '/') || (arg[0] == '/' && slashArgumentIsPath(arg))) {
             setSource(options, arg);
@@ -130,7 +136,7 @@ Options parseOptions(int argc, const char* const* argv) {
         }
         for (size_t k = 1; k < arg.size(); ++k) {
             char c = arg[k];
-            if (c == '?') usage(0, 0);
+            if (c == '?') usage(options, 0, 0);
             if (c < 'a' || c > 'z') fatalExit(7, "Error: %c: it's a invalid switch.\n", c);
             if (c == 'o' || c == 'e') {
                 std::string name = arg.substr(k + 1);
@@ -142,7 +148,7 @@ Options parseOptions(int argc, const char* const* argv) {
                 if (c == 'o') {
                     options.destination = name.substr(0, kMaxNameLength);
                 } else {
-                    redirectErrors(name);
+                    redirectMessages(options, name);
                 }
                 break;
             }
@@ -151,8 +157,8 @@ Options parseOptions(int argc, const char* const* argv) {
                 while (k + 1 < arg.size() && std::isdigit(static_cast<unsigned char>(arg[k + 1]))) {
                     number = number * 10 + (arg[++k] - '0');
                     if (number > INT32_MAX) {
-                        errPrintf("invalid number.\n");
-                        usage(1, 0);
+                        std::fputs("invalid number.\n", options.messageStream());
+                        usage(options, 1, 0);
                     }
                 }
                 options.set(c, static_cast<int>(number));
@@ -161,5 +167,4 @@ Options parseOptions(int argc, const char* const* argv) {
             }
         }
     }
-    return options;
 }

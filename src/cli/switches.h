@@ -1,5 +1,6 @@
 // The command line of a run read into an options value, usage and tips.
 #pragma once
+#include <cstdio>
 #include <cstdint>
 #include <string>
 
@@ -13,6 +14,11 @@ struct Options {
     std::string source;       // as given; "-" is standard input
     std::string destination;  // -o as given, then the name the file is written to
     bool no_arguments = false;
+    // The file of -e, which the run closes at its end; without it messages
+    // go to the console, standard error unless the caller says otherwise.
+    FILE* messages = nullptr;
+    FILE* console = stderr;
+    FILE* messageStream() const { return messages ? messages : console; }
 
     Options();
     int get(char letter) const;
@@ -26,10 +32,12 @@ struct Options {
 // The longest name the program holds.
 constexpr size_t kMaxNameLength = 2048;
 
-// Reads the arguments; `no_arguments` is set when there are none at all.
-// Ends the run on a bad switch; -e redirects the error stream at once.
+// Reads the arguments into `options`; `no_arguments` is set when there are
+// none at all. Ends the run on a bad switch; -e opens the message file at
+// once, and every message from there on goes to it.
+void parseOptions(int argc, const char* const* argv, Options& options);
 Options parseOptions(int argc, const char* const* argv);
 
 // Prints the usage (tips = 0) or the tips (tips = 1) and ends the run.
-[[noreturn]] void usage(int code, int tips);
-void printBanner();
+[[noreturn]] void usage(const Options& options, int code, int tips);
+void printBanner(const Options& options);

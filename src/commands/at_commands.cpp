@@ -208,7 +208,7 @@ Pos zCommand(Pos p, TrackCompile& tc) {
             Pos comma = commaAfter(q);
             if (!comma) break;
             if (written == kValues) {
-                vlserror("@z: too many ','.", lineTracking(), comma, 2, 1);
+                vlserror("@z: too many ','.", comma, 2, 1);
                 q = comma + 1;
                 break;
             }

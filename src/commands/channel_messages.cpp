@@ -192,7 +192,7 @@ Pos bendSwitchCommand(Pos p, TrackCompile& tc) {
     int status = 0;
     Pos end = readKeywordOrNumber(p, value, status, kOffOn, 0, false);
     if (status != kNumberRead) {
-        vlserror("[BEND.SWITCH] require its parameter.", lineTracking(), end, 4, 1);
+        vlserror("[BEND.SWITCH] require its parameter.", end, 4, 1);
         return end;
     }
     forEachTrackOf(tc.set(), [&](int t) {
@@ -251,7 +251,7 @@ Pos pitchCommand(Pos p, TrackCompile& tc, bool relative) {
     int status = 0;
     Pos end = readNumber(p, value, status);
     if (status != kNumberRead) {
-        vlserror("[PITCH]/[@PITCH] require its parameter.", lineTracking(), end, 4, 1);
+        vlserror("[PITCH]/[@PITCH] require its parameter.", end, 4, 1);
         return end;
     }
     forEachTrackOf(tc.set(), [&](int t) {
@@ -298,7 +298,7 @@ Pos autoPortamentoSwitchCommand(Pos p, TrackCompile& tc) {
     int status = 0;
     Pos end = readKeywordOrNumber(p, value, status, kOffOn, 0, false);
     if (status != kNumberRead) {
-        vlserror("[AUTO_PORTAMENT.SWITCH] require its parameter.", lineTracking(), end, 4, 1);
+        vlserror("[AUTO_PORTAMENT.SWITCH] require its parameter.", end, 4, 1);
         return end;
     }
     forEachTrackOf(tc.set(), [&](int t) {
@@ -342,7 +342,7 @@ Pos panpotCommand(Pos p, TrackCompile& tc, PanpotForm form) {
     return forEachTarget(tc, p, [&](int t, Pos q) {
         const bool signedValue = relativeValueFollows(q);
         if (form == PanpotForm::table && signedValue)
-            sourceError("P (panpot) must be followed to its absolute parameter.", peekValue(q));
+            sourceError("P (panpot) must be followed to its absolute parameter.", skipSpace(q));
         int32_t value = 0;
         q = requiredNumber(q, value, "@p must be followed to its parameter.");
         if (form == PanpotForm::table) {
@@ -499,14 +499,10 @@ Pos midiDataCommand(Pos p, TrackCompile& tc, int maker) {
         // The buffer grows with every byte, so a long list is written in full.
         std::vector<unsigned char> item;
         for (;;) {
-            const LineTracking before = lineTracking();
             item.clear();
             int consumed = 0;
             getDataItem(item, q, consumed);
-            if (item.empty()) {
-                lineTracking() = before;
-                break;
-            }
+            if (item.empty()) break;
             buf.putBytes(item.data(), item.size());
             q += consumed;
             if (*q != ',' && *q != ' ' && *q != '\t') break;

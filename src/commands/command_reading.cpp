@@ -7,7 +7,6 @@
 
 Pos readKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* keywords, int base,
                         bool malformedIsError) {
-    LineTracking saved = lineTracking();
     Pos q = skipBlanks(p);
     if (Pos behind = matchKeywordList(q, keywords, base, value)) {
         status = kNumberRead;
@@ -15,9 +14,7 @@ Pos readKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* k
     }
     q = getNumber(q, value, status);
     if (status == kNumberMalformed && malformedIsError) sourceError("parameter error.", q);
-    if (status != kNumberOmitted) return q;
-    lineTracking() = saved;
-    return p;
+    return status != kNumberOmitted ? q : p;
 }
 
 

@@ -7,7 +7,7 @@
 
 // A value written with a leading `+` or `-` is relative.
 inline bool relativeValueFollows(Pos p) {
-    Pos q = peekValue(p);
+    Pos q = skipSpace(p);
     return *q == '+' || *q == '-';
 }
 

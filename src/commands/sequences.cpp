@@ -16,15 +16,12 @@ constexpr size_t kMaxSequenceItems = 255;
 bool givenKind(uint8_t kind) { return kind == kValuePlain || kind == kValueRelative || kind == kValueClocks; }
 
 // Skips blanks, comments and line ends when the character behind them
-// satisfies `continues`; otherwise leaves the position and the line tracking
-// as they were, so that a list never swallows the line end behind it.
+// satisfies `continues`; otherwise leaves the position where it was, so that
+// a list never swallows the line end behind it.
 template <typename Continues>
 Pos skipSpaceIf(Pos p, Continues continues) {
-    LineTracking saved = lineTracking();
     Pos q = skipSpace(p);
-    if (!atEndMark(q) && continues(q)) return q;
-    lineTracking() = saved;
-    return p;
+    return !atEndMark(q) && continues(q) ? q : p;
 }
 
 bool startsValue(Pos p, bool allowClocks) {
@@ -37,7 +34,6 @@ bool startsSecondValue(Pos p) { return p[0] == ':' && p[1] != '|'; }
 // One value of an element. An omitted value takes `previous` with kind 2.
 Pos readValue(Pos p, int16_t& value, uint8_t& kind, int16_t previous, bool allowClocks, bool mustBePositive) {
     const Pos start = p;
-    const LineTracking atStart = lineTracking();
     p = skipSpaceIf(p, [&](Pos q) { return startsValue(q, allowClocks); });
     uint8_t given = kValuePlain;
     if (allowClocks && *p == '*') {
@@ -55,7 +51,6 @@ Pos readValue(Pos p, int16_t& value, uint8_t& kind, int16_t previous, bool allow
         // A lone `+` is consumed as an omitted value; anything else (a lone
         // `*`, the next command) stays where the value was to start.
         if (*p == '+') return end;
-        lineTracking() = atStart;
         return start;
     }
     if (mustBePositive && n == 0) sourceError("This parameter must be over 0.", end);
@@ -100,7 +95,8 @@ Pos readList(Pos p, std::vector<SequenceItem>& items, size_t capacity, int& coun
 }
 
 
-void compileVelocityList(trkinf& info, EventBuffer& out, const std::vector<SequenceItem>& elements, int count) {
+void compileVelocityList(trkinf& info, EventBuffer& out, RandomGenerator& random, const std::vector<SequenceItem>& elements,
+                         int count) {
     info.velocity_index = 0;
     info.velocity_sequence_enable = 1;
     info.velocity_sequence_on = count > 1 ? 1 : 0;
@@ -139,7 +135,7 @@ void compileVelocityList(trkinf& info, EventBuffer& out, const std::vector<Seque
         info.current_velocity = only.value;
         info.velocity_random = only.value2;
         out.begin(vld::eventNamed("velocity"));
-        out.put(static_cast<unsigned>(clampVelocity(only.value + randomInRange(only.value2) + info.velocity_offset)));
+        out.put(static_cast<unsigned>(clampVelocity(only.value + randomInRange(random, only.value2) + info.velocity_offset)));
     }
 }
 
@@ -197,7 +193,7 @@ Pos velocityListCommand(Pos p, TrackCompile& tc) {
         std::vector<SequenceItem> elements;
         int count = 0;
         q = readList(q, elements, kMaxSequenceItems, count, true, false);
-        compileVelocityList(tc.inf[track], tc.trk[track].buf, elements, count);
+        compileVelocityList(tc.inf[track], tc.trk[track].buf, tc.hd.random, elements, count);
         return q;
     });
 }
@@ -208,7 +204,7 @@ Pos quantizeListCommand(Pos p, TrackCompile& tc, int mode) {
         int count = 0;
         q = readList(q, elements, kMaxSequenceItems, count, true, false);
         compileQuantizeList(tc.inf[track], elements, mode);
-        if (count > 1) vlserror("quantize sequence can use only for vlc2.", lineTracking(), q, 4, 1);
+        if (count > 1) vlserror("quantize sequence can use only for vlc2.", q, 4, 1);
         return q;
     });
 }

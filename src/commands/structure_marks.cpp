@@ -121,9 +121,9 @@ int listPosition(const headdata& hd, int u) {
 Pos structureMarkCommand(Pos p, TrackCompile& tc, StructureMark mark) {
     if ((mark == StructureMark::DebugBang || mark == StructureMark::DebugAt) && tc.hd.second_mode == 0) {
         if (mark == StructureMark::DebugBang) {
-            vlserror("debug command [!] is still existing.", lineTracking(), p, 3, 1);
+            vlserror("debug command [!] is still existing.", p, 3, 1);
         } else {
-            vlserror("debug command [@] is still existing.", lineTracking(), p, 2, 1);
+            vlserror("debug command [@] is still existing.", p, 2, 1);
         }
         return p;
     }
@@ -165,7 +165,7 @@ Pos backCommand(Pos p, TrackCompile& tc) {
             }
         } else {
             if (tc.inf[t].total_clocks < tc.inf[u].total_clocks)
-                vlserror("Previous [back] sequence has not finished yet.", lineTracking(), p, 2, 1);
+                vlserror("Previous [back] sequence has not finished yet.", p, 2, 1);
             if (tc.inf[u].total_clocks < tc.inf[t].total_clocks) {
                 // The sub-track catches up with its parent by a rest.
                 uint32_t behind = static_cast<uint32_t>(int64_t{tc.inf[t].total_clocks} - tc.inf[u].total_clocks);
@@ -208,6 +208,6 @@ Pos backCommand(Pos p, TrackCompile& tc) {
         parent.redirect = u;
         tc.target[i] = static_cast<uint8_t>(u);
     }
-    vlserror("[back] can use only for vlc2/vlc3.", lineTracking(), p, 4, 1);
+    vlserror("[back] can use only for vlc2/vlc3.", p, 4, 1);
     return p;
 }

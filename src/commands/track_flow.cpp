@@ -222,7 +222,7 @@ Pos commentCommand(Pos p, TrackCompile& tc) {
         buf.begin(vld::eventNamed("comment"));
         buf.put(0x00);
         buf.putBE32(static_cast<uint32_t>(end - start));
-        buf.putBytes(start, static_cast<size_t>(end - start));
+        buf.putBytes(start.bytes(), static_cast<size_t>(end - start));
     });
     return end;
 }
@@ -239,7 +239,7 @@ Pos eventCommand(Pos p, TrackCompile& tc) {
     Pos q = readKeywordOrNumber(p, category, status, kCategories, 0, false);
     if (status != kNumberRead) sourceError("SYNTAX ERROR", q);
     if (category < 0 || category > 2) sourceError("EVENT category is not defined.", q);
-    if (category != 0) vlserror("EVENT PICTURE/SOUND is not supported in v2m3.", lineTracking(), q, 4, 1);
+    if (category != 0) vlserror("EVENT PICTURE/SOUND is not supported in v2m3.", q, 4, 1);
 
     int32_t eventClass = 0;
     q = readKeywordOrNumber(skipOneComma(q), eventClass, status, kClasses[category], 0, false);
@@ -257,7 +257,7 @@ Pos eventCommand(Pos p, TrackCompile& tc) {
         buf.put(static_cast<unsigned>(category));
         buf.put(static_cast<unsigned>(eventClass));
         buf.putBE16(0);
-        buf.putBytes(q, length);
+        buf.putBytes(q.bytes(), length);
         buf.put(0x00);
     });
     // The closing `]` is left to the bracket dispatcher, which takes one.

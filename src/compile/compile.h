@@ -5,6 +5,7 @@
 
 #include "records/records.h"
 #include "source/lines.h"
+#include "source/position.h"
 
 // What a compile decided, for the writer: the 81 track records, the header
 // record (which also says whether every track is kept) and the length in
@@ -16,7 +17,8 @@ struct CompiledSong {
 };
 
 // Turns the source into the line buffer, runs the header commands and then
-// the track lines. With `debugDump` (-d) the line buffer is also written to
+// the track lines, reporting as `messages` say; their source name names the
+// main source. With `debugDump` (-d) the line buffer is also written to
 // debug.vls.
-CompiledSong makevld(SourceText&& source, const std::string& sourceName, bool debugDump = false);
+CompiledSong makevld(SourceText&& source, const MessageSettings& messages, bool debugDump = false);
 

@@ -72,7 +72,7 @@ Pos selectTracks(Pos p, TrackCompile& tc, int form) {
                 allocateTrack(tc.trk, tc.hd, n, n - 1, 0x8000);
                 std::string message = "track " + std::to_string(n) + " is not assigned; (AMIDI" + std::to_string(n) +
                                       "," + std::to_string(n) + ") is made up.";
-                vlserror(message.c_str(), lineTracking(), p, 3, 1);
+                vlserror(message.c_str(), p, 3, 1);
             }
             addToTarget(tc, redirectedTrack(tc.trk, n));
         } else if (first && *skipBlanks(p) == closing) {
@@ -143,11 +143,9 @@ bool formLetterIs(Pos p, char upper) {
 }
 
 bool quoteIsSwitch(Pos p) {
-    LineTracking saved = lineTracking();
     int32_t value = 0;
     int status = 0;
     getNumber(p, value, status);
-    lineTracking() = saved;
     return status == kNumberRead;
 }
 
@@ -162,8 +160,8 @@ Pos headerInTrackMode(Pos p, TrackCompile& tc) {
 void reportOpenConstruct(const char* format, int track, Pos end, int level) {
     char message[128];
     std::snprintf(message, sizeof message, format, track);
-    vlserror(message, lineTracking(), end, level, 0);
-    forgetLastPosition();
+    vlserror(message, end, level, 0);
+    forgetLastPosition(end);
 }
 
 // Every listed track: length, padding to a multiple of 4 with 0xFF, the
@@ -208,7 +206,7 @@ Pos compileCommand(Pos c, TrackCompile& tc, bool& partitionSeen) {
         case '"': {
             if (quoteIsSwitch(p)) return switchCommand(p, tc);
             Pos end = chordCommand(p, tc, '"');
-            vlserror("\"..\" can use only for vlc2.", lineTracking(), end, 4, 1);
+            vlserror("\"..\" can use only for vlc2.", end, 4, 1);
             markNoteWritten(tc);
             return end;
         }
@@ -269,12 +267,11 @@ Pos compileCommand(Pos c, TrackCompile& tc, bool& partitionSeen) {
 
 Pos getNumberInRange(Pos p, int32_t& value, int minimum, int maximum, const char* rangeMessage,
                      const char* missingMessage) {
-    LineTracking before = lineTracking();
     Pos start = skipSpace(p);
     int status = 0;
     Pos end = getNumber(start, value, status);
     // Point at the command, not at whatever the search for a number reached.
-    if (status != kNumberRead) sourceError(missingMessage, before, p);
+    if (status != kNumberRead) sourceError(missingMessage, p);
     if (minimum != maximum && (value < minimum || value > maximum)) sourceError(rangeMessage, start);
     return end;
 }
@@ -285,7 +282,7 @@ void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t&
         initTrkInf(inf[t], hd);
         clearStructureStacks(inf[t], t);
     }
-    TrackCompile tc{trk, hd, inf, {255}, lineTracking()};
+    TrackCompile tc{trk, hd, inf, {255}};
 
     Pos p = skipSpace(text);
     bool startsWithSelection = matchKeyword(p, ".track") == 0 || (*p == '(' && formLetterIs(p + 1, 'T'));
@@ -298,7 +295,6 @@ void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t&
     for (;;) {
         p = skipSpace(p);
         if (atEndMark(p)) break;
-        tc.command_line = lineTracking();
         Pos next = compileCommand(p, tc, partitionSeen);
         // A command always moves on; one that did not would be read again forever.
         if (next <= p) sourceError("SYNTAX ERROR", p);

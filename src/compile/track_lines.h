@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "records/records.h"
-#include "scan/line_tracking.h"
+#include "source/position.h"
 
 // The track loop: compiles everything from `text` to the end mark and closes
 // every listed track's stream.

@@ -171,7 +171,7 @@ Pos getAssign2(Pos p, trkdata& track, char terminator) {
         Pos text = p + 1;
         p = skipToRequired(text, std::string_view(&terminator, 1));
         track.has_comment = true;
-        track.comment.assign(reinterpret_cast<const char*>(text), p - text);
+        track.comment.assign(reinterpret_cast<const char*>(text.bytes()), p - text);
     }
     if (*p == terminator) ++p;
     return p;
@@ -221,7 +221,7 @@ Pos getIfnoAndComment(Pos p, std::string_view terminators, int& ifno, std::strin
     if (*p == ',') {
         Pos text = skipBlanks(p + 1);
         p = skipToRequired(text, terminators);
-        comment.assign(reinterpret_cast<const char*>(text), p - text);
+        comment.assign(reinterpret_cast<const char*>(text.bytes()), p - text);
     }
     if (terminators.find(static_cast<char>(*p)) == std::string_view::npos) sourceError("SYNTAX ERROR", p);
     return p;

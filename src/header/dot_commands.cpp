@@ -95,7 +95,7 @@ Pos initializeCommand(Pos p, HeaderRun& run) {
     int status = 0;
     p = getNumber(p, n, status);
     if (n < 0 || n > 0xFF) sourceError(".initialize parameter is out of range(0 - 255).", p);
-    if (status == kNumberRead && n > 2) vlserror("V3-vls is not supported in vlc2.", lineTracking(), p, 3, 1);
+    if (status == kNumberRead && n > 2) vlserror("V3-vls is not supported in vlc2.", p, 3, 1);
     run.common().begin(vld::eventNamed("initialize", vld::kCommonStream));
     run.common().put(static_cast<unsigned>(n));
     run.hd.flags |= kFlagInitialize;
@@ -115,17 +115,17 @@ Pos currentMidiOutCommand(Pos p, HeaderRun& run) {
     return p;
 }
 
-Pos randomizeSeedCommand(Pos p) {
-    vlserror(".randomize_seed can use only for vlc2.", lineTracking(), p, 4, 1);
+Pos randomizeSeedCommand(Pos p, headdata& hd) {
+    vlserror(".randomize_seed can use only for vlc2.", p, 4, 1);
     int32_t n = 0;
     int status = 0;
     p = getNumber(p, n, status);
-    seedRandom(status == kNumberRead ? static_cast<uint32_t>(n) : static_cast<uint32_t>(std::time(nullptr)));
+    hd.random.seed(status == kNumberRead ? static_cast<uint32_t>(n) : static_cast<uint32_t>(std::time(nullptr)));
     return p;
 }
 
 Pos legacyTieCommand(Pos p, headdata& hd) {
-    vlserror(".legacy_*1_tie can use only for vlc2.", lineTracking(), p, 4, 1);
+    vlserror(".legacy_*1_tie can use only for vlc2.", p, 4, 1);
     int32_t n = 0;
     int status = 0;
     p = getNumber(p, n, status);
@@ -161,9 +161,6 @@ Pos commentCommand(Pos p, HeaderRun& run) {
             if (*p == '{') ++depth;
             if (*p == '}' && --depth == 0) break;
         }
-        // The lines inside the braces count as source lines.
-        for (Pos q = text; q < p; ++q)
-            if (*q == '\n') lineStep(q + 1);
         putCommentText(run.common(), text, p);
         ++p;
     } else {
@@ -171,7 +168,6 @@ Pos commentCommand(Pos p, HeaderRun& run) {
         while (*p != '\n' && !atEndMark(p)) ++p;
         if (*p == '\n') ++p;
         putCommentText(run.common(), text, p);
-        if (p[-1] == '\n') lineStep(p);
     }
     run.common().put(0);
     return p;
@@ -409,7 +405,7 @@ Pos runDotCommand(int id, Pos dot, Pos p, HeaderRun& run) {
         case kTempo: return tempoCommand(p, hd);
         case kMasterClock: return masterClockCommand(p, hd);
         case kWaveForm: return waveFormCommand(p, run);
-        case kRandomizeSeed: return randomizeSeedCommand(p);
+        case kRandomizeSeed: return randomizeSeedCommand(p, hd);
         case kLegacyTie: return legacyTieCommand(p, hd);
         case kDefine: return skipDefinition(p);
         case kInitialize: return initializeCommand(p, run);
@@ -469,7 +465,7 @@ void compileHeader(TrackRecords& trk, Pos text, Pos& rest, headdata& hd, int tra
         } else if (*c == 26) {
             p = c + 1;
         } else {
-            vlserror("unknown MML.", lineTracking(), c + 1, 2, 1);
+            vlserror("unknown MML.", c + 1, 2, 1);
             p = skipLine(c);
         }
     }

@@ -129,12 +129,11 @@ Pos buildFromTemplate(Pos p, std::span<const unsigned char> message, std::string
 
 Pos requireNumber(Pos p, int32_t& value, const char* message) {
     p = skipWhite(p);
-    const LineTracking before = lineTracking();
     int status = 0;
     Pos q = getNumber(p, value, status);
     // Point at the place the number was looked for, not where the search ended.
-    if (status == kNumberOmitted) vlserror(message, before, p, kError, 1);
-    if (status == kNumberMalformed) vlserror(message, lineTracking(), q, kError, 1);
+    if (status == kNumberOmitted) vlserror(message, p, kError, 1);
+    if (status == kNumberMalformed) vlserror(message, q, kError, 1);
     return q;
 }
 
@@ -142,7 +141,7 @@ Pos optionalNumber(Pos p, int32_t& value, int32_t fallback, const char* message,
     int32_t read = 0;
     int status = 0;
     p = getNumber(p, read, status);
-    if (status == kNumberMalformed) vlserror(message, lineTracking(), p, kError, 1);
+    if (status == kNumberMalformed) vlserror(message, p, kError, 1);
     value = status == kNumberRead ? read : fallback;
     if (given) *given = status == kNumberRead;
     return p;
@@ -224,12 +223,12 @@ Pos gmSystemOnCommand(Pos p, TrackRecords& trk, headdata&, TrackSet set) {
 }
 
 Pos gm2SystemOnCommand(Pos p, TrackRecords& trk, headdata&, TrackSet set) {
-    vlserror(".gm2_system_on can use only for vlc3.", lineTracking(), p, 4, 1);
+    vlserror(".gm2_system_on can use only for vlc3.", p, 4, 1);
     return buildFromTemplate(p, kGm2SystemOn, "GM2_SYSTEM_ON", false, kFramePlain, trk, set);
 }
 
 Pos xgSystemOnCommand(Pos p, TrackRecords& trk, headdata&, TrackSet set) {
-    vlserror(".xg_system_on can use only for vlc2.", lineTracking(), p, 4, 1);
+    vlserror(".xg_system_on can use only for vlc2.", p, 4, 1);
     return buildFromTemplate(p, kXgSystemOn, "XG_SYSTEM_ON", true, kFramePlain, trk, set);
 }
 
@@ -237,17 +236,17 @@ Pos mu100VoiceMapCommand(Pos p, TrackRecords& trk, headdata& hd) {
     static constexpr const char* kModes[] = {"basic", "native"};
     int32_t mode = 0;
     p = readMode(p, kModes, 0, mode);
-    if (mode < 0 || mode > 1) vlserror(".MU100_VOICE_MAP: the mode is out of range.", lineTracking(), p, kError, 1);
+    if (mode < 0 || mode > 1) vlserror(".MU100_VOICE_MAP: the mode is out of range.", p, kError, 1);
     return mu100Map(skipWhite(p), trk, hd, mode);
 }
 
 Pos mu100BasicMapCommand(Pos p, TrackRecords& trk, headdata& hd) {
-    vlserror(".mu100_basic_map can use only for vlc2.", lineTracking(), p, 4, 1);
+    vlserror(".mu100_basic_map can use only for vlc2.", p, 4, 1);
     return mu100Map(p, trk, hd, 0);
 }
 
 Pos mu100NativeMapCommand(Pos p, TrackRecords& trk, headdata& hd) {
-    vlserror(".mu100_native_map can use only for vlc2.", lineTracking(), p, 4, 1);
+    vlserror(".mu100_native_map can use only for vlc2.", p, 4, 1);
     return mu100Map(p, trk, hd, 1);
 }
 
@@ -256,7 +255,7 @@ Pos sc88ModeCommand(Pos p, TrackRecords& trk, headdata& hd, TrackSet set) {
     static constexpr std::string_view kSeparators = ", \t\r\n";
     int32_t mode = 0;
     p = readMode(p, kModes, 1, mode);
-    if (mode < 1 || mode > 2) vlserror(".SC88_MODE: the mode is out of range.", lineTracking(), p, kError, 1);
+    if (mode < 1 || mode > 2) vlserror(".SC88_MODE: the mode is out of range.", p, kError, 1);
     const auto m = static_cast<unsigned char>(mode - 1);
 
     int32_t dev = kDefaultDeviceId;

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "records/records.h"
-#include "scan/line_tracking.h"
+#include "source/position.h"
 
 // A track set: track numbers ended by a byte with its top bit set. The header
 // commands write to the set that holds track 0 alone; bracket commands in

@@ -36,12 +36,12 @@ Pos gatetimeResolutionCommand(Pos p, TrackRecords& /*trk*/, headdata& hd, trkinf
         int status = 0;
         p = getNumber(p, n, status);
         if (status != kNumberRead)
-            vlserror(".gatetime_resolution must be followed to its parameter.", lineTracking(), p, kError, 1);
+            vlserror(".gatetime_resolution must be followed to its parameter.", p, kError, 1);
         // Kept in 16 signed bits: a larger value would turn into another.
         if (n < 1 || n > 0x7FFF)
-            vlserror(".gatetime_resolution parameter is out of range(8-128).", lineTracking(), p, kError, 1);
+            vlserror(".gatetime_resolution parameter is out of range(8-128).", p, kError, 1);
         if (n != 8 && n != 16 && n != 32 && n != 64 && n != 128)
-            vlserror(".gatetime_resolution parameter is out of range(8,16,32,64,128).", lineTracking(), p, 4, 1);
+            vlserror(".gatetime_resolution parameter is out of range(8,16,32,64,128).", p, 4, 1);
         if (t == 0) {
             hd.gate_resolution = static_cast<int16_t>(n);
         } else if (infos) {
@@ -60,7 +60,7 @@ Pos meterCommand(Pos start, TrackRecords& trk, headdata& hd, TrackSet set) {
         int status = 0;
         p = getNumber(start, m, status);
         p = skipWhite(p);
-        if (*p != '/') vlserror("METER: illegal format. ( METER m/n )", lineTracking(), p, kError, 1);
+        if (*p != '/') vlserror("METER: illegal format. ( METER m/n )", p, kError, 1);
         p = getNumber(p + 1, n, status);
         // Each number is kept in one byte.
         if (m < 0 || m > 0xFF || n < 0 || n > 0xFF) sourceError("METER: parameter is out of range(0 - 255).", p);
@@ -147,7 +147,7 @@ Pos readKeySignature(Pos p, int& fifths, int& mode) {
     }
     if (braced) {
         p = skipWhite(p);
-        if (*p != '}') vlserror("KEY: format error.", lineTracking(), p, kError, 1);
+        if (*p != '}') vlserror("KEY: format error.", p, kError, 1);
         ++p;
     }
     return p;

@@ -99,10 +99,8 @@ EffectFamily effectFamily(ReverbChorusKind kind) {
 
 // One value of a list: at the end of the text the list never closed.
 Pos listValue(Pos p, int32_t& value) {
-    const LineTracking before = lineTracking();
     Pos next = skipSpace(p);
-    if (atEndMark(next)) vlserror("unexpected EOF.", lineTracking(), next, kError, 1);
-    lineTracking() = before;
+    if (atEndMark(next)) vlserror("unexpected EOF.", next, kError, 1);
     return requireNumber(p, value, kSyntaxError);
 }
 
@@ -114,17 +112,17 @@ Pos readDisplayRows(Pos p, std::array<uint16_t, kDisplayRows>& rows) {
     int count = 0;
     p = skipSpace(p + 1);
     while (*p != '}') {
-        if (atEndMark(p)) vlserror("unexpected EOF.", lineTracking(), p, kError, 1);
+        if (atEndMark(p)) vlserror("unexpected EOF.", p, kError, 1);
         int32_t value = 0;
         int status = 0;
         p = getNumber(p, value, status);
-        if (status != kNumberRead) vlserror(kSyntaxError, lineTracking(), p + (status == kNumberOmitted), kError, 1);
-        if (count == kDisplayRows) vlserror("too many parameters.", lineTracking(), p, kError, 1);
+        if (status != kNumberRead) vlserror(kSyntaxError, p + (status == kNumberOmitted), kError, 1);
+        if (count == kDisplayRows) vlserror("too many parameters.", p, kError, 1);
         rows[count++] = static_cast<uint16_t>(value);
         p = skipSpace(p);
         if (*p == ',') p = skipSpace(p + 1);
     }
-    if (count < kDisplayRows) vlserror("too few parameters.", lineTracking(), p + 1, kError, 1);
+    if (count < kDisplayRows) vlserror("too few parameters.", p + 1, kError, 1);
     return p + 1;
 }
 
@@ -196,8 +194,8 @@ Pos voiceReserveCommand(Pos p, TrackRecords& trk, headdata& hd) {
     for (size_t i = 0; i < data.count; ++i) out.patch(data.offset + i, values[i]);
 
     // The count warning points at the closing brace, so that both can show.
-    if (data.count != 16) vlserror(".sc55_v_reserve must have just 16 parameters.", lineTracking(), p - 1, 3, 1);
-    if (sum > 24) vlserror("voices should be less than or equal to 24 in voice-reserve.", lineTracking(), p, 3, 1);
+    if (data.count != 16) vlserror(".sc55_v_reserve must have just 16 parameters.", p - 1, 3, 1);
+    if (sum > 24) vlserror("voices should be less than or equal to 24 in voice-reserve.", p, 3, 1);
     return p;
 }
 
@@ -208,7 +206,7 @@ Pos reverbChorusCommand(Pos p, TrackRecords& trk, headdata& hd, ReverbChorusKind
     WrittenData data;
     p = readRolandData(p, trk, ids, {0x40, 0x01, family.address}, family.label, data);
     hd.flags |= kFlagModuleText;
-    if (data.count != 1 && data.count != family.fullCount) vlserror(family.countWarning, lineTracking(), p, 3, 1);
+    if (data.count != 1 && data.count != family.fullCount) vlserror(family.countWarning, p, 3, 1);
     return p;
 }
 
@@ -218,7 +216,7 @@ Pos sc88EqualizerCommand(Pos p, TrackRecords& trk, headdata& hd) {
     WrittenData data;
     p = readRolandData(p, trk, ids, {0x40, 0x02, 0x00}, "SC88_EQUALIZER", data);
     hd.flags |= kFlagModuleText;
-    if (data.count != 4) vlserror(".sc88_equalizer must have just 4 parameters.", lineTracking(), p, 3, 1);
+    if (data.count != 4) vlserror(".sc88_equalizer must have just 4 parameters.", p, 3, 1);
     return p;
 }
 
@@ -227,7 +225,7 @@ Pos partSetupCommand(Pos p, TrackRecords& trk, headdata& hd, bool sc88) {
     p = requireNumber(p, part, kSyntaxError);
     if (part < 1 || part > 16) {
         vlserror(sc88 ? ".SC88_PART_SETUP: the part is out of range." : ".GS_PART_SETUP: the part is out of range.",
-                 lineTracking(), p, kError, 1);
+                 p, kError, 1);
     }
     DeviceAndInterface ids;
     p = skipWhite(p);
@@ -255,12 +253,12 @@ Pos drumSetupCommand(Pos p, TrackRecords& trk, headdata& hd, bool sc88) {
     p = requireNumber(p, map, kSyntaxError);
     if (map < 0 || int64_t{map} * 16 + count > 0x7F) {
         vlserror(sc88 ? ".SC88_DRUM_SETUP: the map is out of range." : ".GS_DRUM_SETUP: the map is out of range.",
-                 lineTracking(), p, kError, 1);
+                 p, kError, 1);
     }
     p = requireNumber(skipSeparators(p, kSeparators), note, kSyntaxError);
     if (note < 0 || note > 0x7F) {
         vlserror(sc88 ? ".SC88_DRUM_SETUP: the note is out of range." : ".GS_DRUM_SETUP: the note is out of range.",
-                 lineTracking(), p, kError, 1);
+                 p, kError, 1);
     }
     DeviceAndInterface ids;
     p = readDeviceAndInterface(p, ids);
@@ -340,12 +338,12 @@ Pos xgEqualizerCommand(Pos p, TrackRecords& trk, headdata& hd) {
     for (int i = 0; i < 6; ++i) {
         p = skipSpace(p);
         if (i > 0 && *p == ',') p = skipSpace(p + 1);
-        if (atEndMark(p)) vlserror("unexpected EOF.", lineTracking(), p, kError, 1);
+        if (atEndMark(p)) vlserror("unexpected EOF.", p, kError, 1);
         int32_t value = 0;
         if (i == 0) {
             int status = 0;
             Pos q = getKeywordOrNumber(p, value, status, kTypes, 0);
-            if (status != kNumberRead) vlserror(kSyntaxError, lineTracking(), q, kError, 1);
+            if (status != kNumberRead) vlserror(kSyntaxError, q, kError, 1);
             p = q;
         } else {
             p = requireNumber(p, value, kSyntaxError);

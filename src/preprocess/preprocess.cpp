@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "scan/diagnostics.h"
 #include "scan/scanner.h"
 #include "source/load.h"
 
@@ -50,22 +49,21 @@ size_t firstNonBlank(const std::string& text) {
 }
 
 bool beginsWith(const std::string& text, size_t at, std::string_view keyword) {
-    return matchKeyword(reinterpret_cast<Pos>(text.c_str()) + at, keyword) == 0;
+    // No message is reported about the line from here, so the position needs no reading.
+    return matchKeyword(Pos(reinterpret_cast<const unsigned char*>(text.c_str()) + at, nullptr), keyword) == 0;
 }
 
-// Points the diagnostics at one line of the chain.
+// Ends the preprocessing with a fault about one line of the chain.
 
 [[noreturn]] void macroError(const vlsdata& line, size_t at, const char* message) {
     // The message shows the line up to its line end. A line can have none:
     // the last line of a file, or one whose line end a macro call took into
     // its argument. Such a line is shown from a copy that ends with one, so
-    // the display stops at the end of the text. The message names the line
-    // through a line tracking of its own, so nothing outlives the call.
+    // the display stops at the end of the text.
     std::string shown = line.text;
     if (shown.find_first_of("\r\n\x1a\xff") == std::string::npos) shown += '\n';
-    Pos start = reinterpret_cast<Pos>(shown.c_str());
-    sourceError(message, LineTracking{start, line.where.line_number, &line.where, &line.where},
-                start + std::min(at, line.text.size()));
+    throw MacroFault{std::move(shown), line.where.file->file_name, line.where.line_number, std::min(at, line.text.size()),
+                     message};
 }
 
 // A number behind `%` in a macro: an optional sign, then decimal digits or
@@ -523,7 +521,10 @@ void joinLines(LineChain&& chain, LineBuffer& out) {
     out.text.reserve(total);
     out.lines.clear();
     out.lines.reserve(chain.size());
+    out.line_starts.clear();
+    out.line_starts.reserve(chain.size());
     for (vlsdata& line : chain) {
+        out.line_starts.push_back(out.text.size());
         out.text.insert(out.text.end(), line.text.begin(), line.text.end());
         out.lines.push_back(line.where);
         std::string().swap(line.text);

@@ -1,9 +1,22 @@
 // The preprocessing pass over the line chain: macros and includes, and the
 // dump of the expanded text.
 #pragma once
+#include <string>
 #include <vector>
 
 #include "source/lines.h"
+
+// A fault in a macro definition or call, found while preprocessing: the line
+// as it stood, its file and number, where in it, and the message. The compile
+// reports it. It holds copies: the file records go when the preprocessing
+// ends.
+struct MacroFault {
+    std::string line_text;
+    std::string file_name;
+    int line_number;
+    size_t at;
+    std::string message;
+};
 
 // Runs over the lines in order, expanding macros and splicing included files
 // in behind their `.include` lines.

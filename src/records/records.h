@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/random.h"
 #include "format/event_buffer.h"
 
 constexpr int kTrackCount = 81;  // record 0 is the common stream, 1 to 80 the tracks
@@ -16,6 +17,7 @@ constexpr uint32_t kFlagCurrentMidiOut = 0x1000;
 constexpr uint32_t kFlagModuleText = 0x2000;
 
 struct headdata {
+    RandomGenerator random;  // random velocities: seeded by the compile and by .RANDOMIZE_SEED
     int32_t whole_note_clocks = 192;  // clocks in a whole note: the time base
     int32_t whole_note_clocks_init = 192;
     int16_t tempo = 120;

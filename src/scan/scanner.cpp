@@ -7,7 +7,8 @@ namespace {
 
 bool isLineEnd(unsigned char c) { return c == '\r' || c == '\n'; }
 
-// Steps over one line end (CR LF counts as one) and does the line step.
+// Steps over one line end; CR LF counts as one, so a search for LF alone
+// never stops inside it.
 Pos stepLineEnd(Pos p) {
     if (*p == '\r') {
         ++p;
@@ -15,11 +16,17 @@ Pos stepLineEnd(Pos p) {
     } else {
         ++p;
     }
-    lineStep(p);
     return p;
 }
 
 bool inSet(unsigned char c, std::string_view set) { return set.find(static_cast<char>(c)) != std::string_view::npos; }
+
+// Whether a line end lies between the two positions.
+bool crossesLineEnd(Pos from, Pos to) {
+    for (Pos p = from; p < to; ++p)
+        if (isLineEnd(*p)) return true;
+    return false;
+}
 
 }  // namespace
 
@@ -125,7 +132,7 @@ Pos getNumber(Pos p, int32_t& value, int& status) {
         } else if (c == ' ' || c == '\t') {
             if (!nothingRead) break;
             ++p;
-            vlserror("illegal space.", lineTracking(), p, 3, 1);
+            vlserror("illegal space.", p, 3, 1);
         } else if (c >= '0' && c <= '9') {
             if (base == 2 && c >= '2') {
                 status = kNumberMalformed;
@@ -148,19 +155,11 @@ Pos getNumber(Pos p, int32_t& value, int& status) {
 }
 
 Pos readNumber(Pos p, int32_t& value, int& status) {
-    LineTracking saved = lineTracking();
     Pos end = getNumber(p, value, status);
-    if (status != kNumberOmitted) return end;
-    lineTracking() = saved;
-    return p;
+    return status != kNumberOmitted ? end : p;
 }
 
-Pos peekValue(Pos p) {
-    LineTracking saved = lineTracking();
-    Pos q = skipSpace(p);
-    lineTracking() = saved;
-    return q;
-}
+Pos peekValue(Pos p) { return skipSpace(p); }
 
 Pos commaAfter(Pos p) {
     Pos q = skipWhite(p);
@@ -185,7 +184,7 @@ Pos getKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* ke
         return behind;
     }
     p = getNumber(p, value, status);
-    if (status == kNumberMalformed) vlserror("parameter error.", lineTracking(), p, kError, 1);
+    if (status == kNumberMalformed) vlserror("parameter error.", p, kError, 1);
     return p;
 }
 
@@ -194,24 +193,22 @@ Pos getLength(Pos p, uint16_t& length, int defaultLength, int& kind, const headd
     int status = 0;
     int32_t clocks = 0;
     Pos start = p;
-    LineTracking before = lineTracking();
     p = getNumber(p, n, status);
-    if (status == kNumberOmitted && lineTracking().line_start != before.line_start) {
+    if (status == kNumberOmitted && crossesLineEnd(start, p)) {
         // No length, and the search for one reached another line: a `.` or
         // `*` there begins the next command, not this length's dots.
         p = start;
-        lineTracking() = before;
     }
     if (status == kNumberRead) {
         clocks = n != 0 ? hd.whole_note_clocks / n : 0;
         kind = kLengthGiven;
     } else if (status == kNumberMalformed) {
-        vlserror("SYNTAX ERROR", lineTracking(), p, kError, 1);
+        vlserror("SYNTAX ERROR", p, kError, 1);
         clocks = 0;
         kind = kLengthGiven;
     } else if (*p == '*') {
         p = getNumber(p + 1, n, status);
-        if (status != kNumberRead) vlserror("`*' must be followed to its parameter.", lineTracking(), p, kError, 1);
+        if (status != kNumberRead) vlserror("`*' must be followed to its parameter.", p, kError, 1);
         clocks = n & 0xFFFF;
         kind = kLengthGiven;
     } else {
@@ -288,7 +285,6 @@ Pos exclusive(EventBuffer& out, Pos start, const ExclusiveFrame& frame, int& con
     }
     bool quoted = frame.opening == '"';
     if (quoted) --p;
-    LineTracking listLine = lineTracking();
     Pos listStart = p;
 
     unsigned char first = frame.closing.empty() ? 0 : static_cast<unsigned char>(frame.closing[0]);
@@ -300,8 +296,8 @@ Pos exclusive(EventBuffer& out, Pos start, const ExclusiveFrame& frame, int& con
         p += (quoted && count > 1 && p[count - 1] == '"') ? count - 1 : count;
         if (*p == '/') p = skipComment(p);
         // Name the line where the list began, not the end of the text.
-        if (atEndMark(p)) sourceError("unexpected EOF.", listLine, listStart);
-        if (!inSet(*p, frame.closing)) vlserror("illegal partition character.", lineTracking(), p, kError, 1);
+        if (atEndMark(p)) sourceError("unexpected EOF.", listStart);
+        if (!inSet(*p, frame.closing)) vlserror("illegal partition character.", p, kError, 1);
         if (*p == ',') ++p;
         if (quoted || p == itemStart) break;
     }
@@ -321,9 +317,6 @@ Pos exclusive(EventBuffer& out, Pos start, const ExclusiveFrame& frame, int& con
     if (frame.f0f7) out.put(0xF7);  // end of exclusive: a byte of the message, inside the frame
 
     consumed = static_cast<int>(p - start) + 1;
-    // A list closed by a line end: the caller steps over it, so the line
-    // count moves on here (a CR LF pair moves on at its LF).
-    if (*p == '\n' || (*p == '\r' && p[1] != '\n')) lineStep(p + 1);
     return start + consumed;
 }
 
@@ -350,9 +343,8 @@ Pos skipOver(Pos p, std::string_view set) {
 }
 
 Pos skipToRequired(Pos p, std::string_view set) {
-    LineTracking before = lineTracking();
     Pos found = skipTo(p, set);
     // Point the message at the command, not at the end of the text.
-    if (!found) vlserror("unexpected EOF.", before, p, kError, 1);
+    if (!found) vlserror("unexpected EOF.", p, kError, 1);
     return found;
 }

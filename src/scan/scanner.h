@@ -1,13 +1,13 @@
 // Reading the line buffer: blanks, comments and line ends, keywords, numbers,
 // lengths and exclusive data. Each routine takes a position and returns the
-// position behind what it consumed; crossing a line end does the line step.
+// position behind what it consumed.
 #pragma once
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include "format/event_buffer.h"
-#include "scan/line_tracking.h"
+#include "source/position.h"
 
 struct headdata;
 
@@ -57,14 +57,11 @@ Pos getNumber(Pos p, int32_t& value, int& status);
 // complement int, which keeps the low bytes the stored formats take.
 inline int32_t wrapped(int64_t value) { return static_cast<int32_t>(static_cast<uint64_t>(value)); }
 
-// getNumber that leaves an omitted number unread: the position and the line
-// tracking stay where they were, so that the line ends the search looked
-// across are stepped over once, by whoever reads on.
+// getNumber that leaves an omitted number unread: the position stays where
+// it was, so that the line ends the search looked across are left to whoever
+// reads on.
 Pos readNumber(Pos p, int32_t& value, int& status);
 
-// The first character of the next value, found as getNumber would (across
-// blanks, comments and line ends) without moving the line tracking.
-Pos peekValue(Pos p);
 
 // The position of a `,` behind blanks, or null.
 Pos commaAfter(Pos p);

@@ -34,10 +34,11 @@ struct vlsdata {
 using LineChain = std::vector<vlsdata>;
 
 // The text of every line back to back, then six bytes 255, with one LINEDATA
-// record per line in the same order.
+// record per line in the same order and where each line begins.
 struct LineBuffer {
     std::vector<unsigned char> text;
     std::vector<LINEDATA> lines;
+    std::vector<size_t> line_starts;  // offset of each line in `text`
     LineFileChain files;
 };
 

@@ -21,10 +21,9 @@ constexpr int kMaxGroupNotes = 8;
 // Reads a number that must be there; when it is missing the message points
 // where it was to start, in the command's own line.
 Pos requiredNumber(Pos p, int32_t& value, const char* missingMessage) {
-    LineTracking before = lineTracking();
     int status = 0;
     Pos end = getNumber(p, value, status);
-    if (status != kNumberRead) sourceError(missingMessage, before, p);
+    if (status != kNumberRead) sourceError(missingMessage, p);
     return end;
 }
 
@@ -157,7 +156,7 @@ Pos parseGroup(Pos p, TrackCompile& tc, int track, char closing, bool portamento
         p = q + 1;
         g.gate = portamento ? kTieGate : kChordHoldGate;
         if (info.octave != octaveBefore)
-            vlserror("There is octave switch(es) between NOTE and TIE.", lineTracking(), p, 3, 1);
+            vlserror("There is octave switch(es) between NOTE and TIE.", p, 3, 1);
     }
     if (g.delay > g.gate) sourceError("delay must be less than the gate.", p);
     return p;
@@ -192,14 +191,14 @@ void putChordOnTrack(Pos& p, TrackCompile& tc, int t, char closing) {
     if (delay < 0) {
         std::reverse(g.notes, g.notes + g.count);
         delay = -delay;
-        vlserror("delay under 0 can use only for vlc3.", lineTracking(), p, 4, 1);
+        vlserror("delay under 0 can use only for vlc3.", p, 4, 1);
     }
     if (delay != 0 && g.count > 0) {
         long spread = static_cast<long>(delay - 1) * (g.count - 1);
         if (spread > g.step) {
-            vlserror("delay parameter for the chord is too large (for steptime).", lineTracking(), p, 2, 1);
+            vlserror("delay parameter for the chord is too large (for steptime).", p, 2, 1);
         } else if (spread > g.gate) {
-            vlserror("delay parameter for the chord is too large (for gatetime).", lineTracking(), p, 3, 1);
+            vlserror("delay parameter for the chord is too large (for gatetime).", p, 3, 1);
         }
     }
 
@@ -260,7 +259,6 @@ Pos portamentoCommand(Pos p, TrackCompile& tc, unsigned code, char closing) {
     Pos end = p;
     for (size_t i = 0; i < tc.target.size() && !(tc.target[i] & 0x80); ++i) {
         int t = tc.target[i];
-        lineTracking() = tc.command_line;
         trkinf& info = tc.inf[t];
         EventBuffer& buf = tc.trk[t].buf;
         Group g;

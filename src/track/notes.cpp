@@ -256,7 +256,7 @@ Pos noteCommand(TrackCompile& tc, Pos letter) {
         advanceQuantizeIndex(info);
         if (note.gate == kTieGate && info.octave != octaveBefore && note.step != 1 && !warned) {
             warned = true;
-            vlserror("There is octave switch(es) between NOTE and TIE.", lineTracking(), p, 3, 1);
+            vlserror("There is octave switch(es) between NOTE and TIE.", p, 3, 1);
         }
         addClocks(info, note.step);
         if (info.velocity_sequence_enable) advanceVelocityIndex(info);

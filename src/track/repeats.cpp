@@ -111,7 +111,7 @@ void ending(const Mark& mark, EventBuffer& buf, trkinf& info) {
 void section(const Mark& mark, EventBuffer& buf, trkinf& info) {
     endSection(info);
     if (nothingOpen(info)) {
-        vlserror("illegal |.", lineTracking(), mark.at, 3, 1);
+        vlserror("illegal |.", mark.at, 3, 1);
         if (!info.repeat_stack.empty()) info.repeat_stack.back().last_mark = 0;
         return;
     }

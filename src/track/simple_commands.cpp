@@ -73,7 +73,7 @@ Pos insertBytesCommand(Pos p, TrackCompile& tc) {
             if (!comma) break;
             q = comma + 1;
         }
-        vlserror("It's too dangerous to insert VLD data directly.", lineTracking(), q, 3, 1);
+        vlserror("It's too dangerous to insert VLD data directly.", q, 3, 1);
         return q;
     });
 }
@@ -108,12 +108,11 @@ Pos workAreaCommand(Pos p, TrackCompile& tc) {
         Pos comma = commaAfter(q);
         if (!comma) sourceError("workarea control(`?') must have 2 parameters.", q);
         q = comma + 1;
-        LineTracking atComma = lineTracking();
         Pos valueStart = skipSpace(q);
         bool isSigned = *valueStart == '+' || *valueStart == '-';
         int32_t value = 0;
         Pos end = getNumber(valueStart, value, status);
-        if (status != kNumberRead) sourceError("workarea control(`?') must have 2 parameters.", atComma, q);
+        if (status != kNumberRead) sourceError("workarea control(`?') must have 2 parameters.", q);
         q = end;
         EventBuffer& buf = out(tc, track);
         if (!isSigned) {
@@ -124,7 +123,7 @@ Pos workAreaCommand(Pos p, TrackCompile& tc) {
         }
         buf.put(static_cast<unsigned>(address));
         buf.put(static_cast<unsigned>(value) & 0xFF);
-        vlserror("workarea control(`?') will be ignored by many drivers.", lineTracking(), q, 3, 1);
+        vlserror("workarea control(`?') will be ignored by many drivers.", q, 3, 1);
         return q;
     });
 }
@@ -203,7 +202,7 @@ Pos fadeCommand(Pos p, TrackCompile& tc) {
     return forEachTarget(tc, p, [&](int track, Pos q) {
         int32_t n = 0;
         q = numberOrZero(q, n);
-        if (n < -128 || n > 127) vlserror("fadein/out parameter is out of range(-128 - 127).", lineTracking(), q, 3, 1);
+        if (n < -128 || n > 127) vlserror("fadein/out parameter is out of range(-128 - 127).", q, 3, 1);
         EventBuffer& buf = out(tc, track);
         buf.begin(vld::eventNamed("fader"));
         buf.putBE16(0x7FFE);

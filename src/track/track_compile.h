@@ -6,7 +6,7 @@
 #include "header/header.h"
 #include "records/records.h"
 #include "records/trkinf.h"
-#include "scan/line_tracking.h"
+#include "source/position.h"
 
 struct TrackCompile {
     TrackRecords& trk;
@@ -15,16 +15,13 @@ struct TrackCompile {
     // The current track set: track numbers ended by 255. Each track appears
     // once, so the set never holds more than the 80 tracks.
     std::vector<uint8_t> target;
-    // The line tracking of the command being compiled, restored before each
-    // track of the set parses the command again.
-    LineTracking command_line;
 
     TrackSet set() const { return target.data(); }
 };
 
 // Compiles a command once for each track of the set: every track parses the
-// same text from `p` with the line tracking restored, so per-track state
-// applies and every message points at the command. For text that reads the
+// same text from `p`, so per-track state applies and every message points at
+// the command. For text that reads the
 // same whatever the track, read it once and use `forEachTrackOf`. `compileOne(track, p)`
 // returns the position behind the command; the position of the last track
 // is returned.
@@ -32,7 +29,6 @@ template <typename CompileOne>
 Pos forEachTarget(TrackCompile& tc, Pos p, CompileOne compileOne) {
     Pos end = p;
     for (size_t i = 0; i < tc.target.size() && !(tc.target[i] & 0x80); ++i) {
-        lineTracking() = tc.command_line;
         end = compileOne(int{tc.target[i]}, p);
     }
     return end;

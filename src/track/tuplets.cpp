@@ -134,7 +134,7 @@ void rewriteTuplet(trkinf& info, EventBuffer& buf, int length, bool tied) {
 
 Pos openReserved(Pos p, TrackCompile& tc) {
     forEachTrackOf(tc.set(), [&](int t) { tc.inf[t].length_groups.push_back(GroupFrame{tc.inf[t].total_clocks}); });
-    vlserror("{{..}} can use only for vlc2.", lineTracking(), p, 4, 1);
+    vlserror("{{..}} can use only for vlc2.", p, 4, 1);
     return p;
 }
 
@@ -151,8 +151,8 @@ Pos closeReserved(Pos p, TrackCompile& tc) {
             char message[96];
             std::snprintf(message, sizeof message, "{{..}}: %d ticks are reserved, but %d are in use.",
                           int{static_cast<uint16_t>(reserved)}, int{static_cast<uint16_t>(used)});
-            vlserror(message, lineTracking(), lengthEnd, 2, 1);
-            vlserror("{{..}} can use only for vlc2.", lineTracking(), q, 4, 1);
+            vlserror(message, lengthEnd, 2, 1);
+            vlserror("{{..}} can use only for vlc2.", q, 4, 1);
         }
         info.length_groups.pop_back();
         return end;
@@ -180,7 +180,6 @@ Pos closeTuplet(Pos p, TrackCompile& tc) {
     bool warned = false;
     for (size_t i = 0; i < tc.target.size() && !(tc.target[i] & 0x80); ++i) {
         int t = tc.target[i];
-        lineTracking() = tc.command_line;
         trkinf& info = tc.inf[t];
         if (info.tuplet_notes.empty()) {
             // Without a tuplet event the brace closes a `.track ... {` block,
@@ -206,7 +205,7 @@ Pos closeTuplet(Pos p, TrackCompile& tc) {
             ++q;
             if (info.octave != octaveBefore && !warned) {
                 warned = true;
-                vlserror("There is octave switch(es) between NOTE and TIE.", lineTracking(), q, 3, 0);
+                vlserror("There is octave switch(es) between NOTE and TIE.", q, 3, 0);
             }
         }
         rewriteTuplet(info, tc.trk[t].buf, length, tied);

@@ -37,9 +37,9 @@ const SequenceItem& currentVelocityItem(const trkinf& info) {
 
 }  // namespace
 
-int randomInRange(int64_t range) {
+int randomInRange(RandomGenerator& random, int64_t range) {
     if (range <= 0) return 0;
-    return static_cast<int>(nextRandom() % (2 * range + 1) - range);
+    return static_cast<int>(random.next() % (2 * range + 1) - range);
 }
 
 Pos uCommand(Pos p, TrackCompile& tc) {
@@ -73,7 +73,7 @@ Pos velocityCommand(Pos p, TrackCompile& tc, bool relative) {
         trkinf& info = tc.inf[t];
         EventBuffer& buf = tc.trk[t].buf;
         int a = info.current_velocity;
-        int rnd = info.velocity_random != 0 ? randomInRange(info.velocity_random) : 0;
+        int rnd = info.velocity_random != 0 ? randomInRange(tc.hd.random, info.velocity_random) : 0;
         VelocityText n;
         q = readVelocityText(q, n);
         if (randomRangeFollows(q)) {
@@ -81,7 +81,7 @@ Pos velocityCommand(Pos p, TrackCompile& tc, bool relative) {
             int status = 0;
             q = getNumber(q + 1, r, status);
             if (status == kNumberRead) info.velocity_random = static_cast<int16_t>(std::abs(int64_t{r}));
-            rnd = (status == kNumberRead && r != 0) ? randomInRange(std::abs(int64_t{r})) : 0;
+            rnd = (status == kNumberRead && r != 0) ? randomInRange(tc.hd.random, std::abs(int64_t{r})) : 0;
         }
         int64_t v;
         if (!n.given) {
@@ -143,7 +143,7 @@ Pos velocityBracket(Pos p, TrackCompile& tc) {
                 tc.inf[t].revise_amount = static_cast<uint16_t>(amount);
                 return r + 1;
             });
-            vlserror("[velocity.revise] can use only for vlc2/vlc3.", lineTracking(), end, 4, 1);
+            vlserror("[velocity.revise] can use only for vlc2/vlc3.", end, 4, 1);
             return end;
         }
         return q;  // a modulation suffix without meaning for velocity
@@ -195,11 +195,11 @@ bool autoVelocity(TrackCompile& tc, int track, int step, int& value) {
             tc.trk[track].buf.put(static_cast<unsigned>(d));
         }
         if (b != 0) {
-            value = randomInRange(b);
+            value = randomInRange(tc.hd.random, b);
             hasResult = true;
         }
     } else if (info.velocity_random != 0) {
-        value = randomInRange(info.velocity_random);
+        value = randomInRange(tc.hd.random, info.velocity_random);
         hasResult = true;
     }
     if (info.revise_amount != 0) {
@@ -226,6 +226,6 @@ int noteVelocity(TrackCompile& tc, int track, int value, int kind, int& mode, in
     info.velocity_written = 1;
     // Any number may be written. Beyond these bounds a relative velocity is
     // refused and an absolute one limited all the same, and no sum overflows.
-    int64_t sum = int64_t{value} + (e != 0 ? randomInRange(e) : 0);
+    int64_t sum = int64_t{value} + (e != 0 ? randomInRange(tc.hd.random, e) : 0);
     return static_cast<int>(std::clamp<int64_t>(sum, -0x10000, 0x10000));
 }

@@ -21,4 +21,4 @@ int revision(trkinf& info, const headdata& hd, int step);
 int clampVelocity(int64_t v);
 
 // A random number in -range..range from the run's generator.
-int randomInRange(int64_t range);
+int randomInRange(RandomGenerator& random, int64_t range);

@@ -107,10 +107,9 @@ struct EmitterTrack {
     headdata hd;
     TrackRecords trk{kTrackCount};
     TrackInfos inf{kTrackCount};
-    TrackCompile tc{trk, hd, inf, {1, 255}, LineTracking{}};
+    TrackCompile tc{trk, hd, inf, {1, 255}};
     std::string emit(const std::string& source, bool highFirst, const FlaggedEvent& event) {
         ScanText text(source);
-        tc.command_line = lineTracking();
         trk[1].buf.truncate(0);
         if (highFirst) {
             highFirstFlaggedEmitter(text.at(), tc, event);

@@ -47,7 +47,7 @@ TEST(ParameterList, ReadsElementsKindsAndCount) {
         EXPECT_EQ(count, c.count) << c.text;
         EXPECT_EQ(itemsOf(elements, std::min(count, 3)), c.items) << c.text;
         EXPECT_EQ(text.offsetOf(end), c.stop) << c.text;
-        EXPECT_EQ(text.lineNumber(), c.line) << c.text;
+        EXPECT_EQ(text.lineNumber(end), c.line) << c.text;
     }
 }
 
@@ -67,13 +67,12 @@ struct Track {
     headdata hd;
     TrackRecords trk{kTrackCount};
     TrackInfos inf{kTrackCount};
-    TrackCompile tc{trk, hd, inf, {1, 255}, LineTracking{}};
+    TrackCompile tc{trk, hd, inf, {1, 255}};
     trkinf& info = inf[1];
     Track() { initTrkInf(info, hd); }
     template <typename Command>
     Track& run(const std::string& source, Command command) {
         ScanText text(source);
-        tc.command_line = lineTracking();
         command(text.at(), tc);
         return *this;
     }

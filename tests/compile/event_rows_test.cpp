@@ -363,21 +363,20 @@ struct Compiled {
 
 // Compiles in process, as the program does, with the messages kept aside.
 void compileInProcess(const std::string& text, Compiled& out) {
-    resetLineTracking();
-    forgetLastPosition();
     FILE* messages = std::tmpfile();
-    setErrStream(messages);
+    MessageSettings settings;
+    settings.source_name = "song.vls";
+    settings.stream = messages;
     SourceText source(text.begin(), text.end());
     source.insert(source.end(), {'\r', '\n', 255, 255, 255, 255});
     try {
-        CompiledSong song = makevld(std::move(source), "song.vls");
+        CompiledSong song = makevld(std::move(source), settings);
         out.trk = std::move(song.tracks);
         out.hd = song.header;
         out.ok = true;
     } catch (const VlcExit&) {
         out.ok = false;
     }
-    setErrStream(nullptr);
     std::fclose(messages);
 }
 

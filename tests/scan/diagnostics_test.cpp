@@ -6,23 +6,22 @@
 namespace {
 
 // The message settings a command line gives.
-void messagesAsUnder(char letter, int value) {
+MessageSettings messagesAsUnder(char letter, int value) {
     Options options;
     options.set(letter, value);
-    beginMessages(messageSettingsOf(options));
+    return messageSettingsOf(options);
 }
 
 // One warning of each level used by the compiler, then a repeat at the same
 // position, printed at the given -W level.
 std::string warningsAt(int warningLevel) {
-    ScanText text("abc");
     MessageSettings settings;
     settings.warning_level = warningLevel;
-    beginMessages(settings);
-    vlserror("two", lineTracking(), text.at(1), 2, 0);
-    vlserror("three", lineTracking(), text.at(2), 3, 0);
-    vlserror("four", lineTracking(), text.at(3), 4, 0);
-    vlserror("again", lineTracking(), text.at(3), 2, 0);
+    ScanText text("abc", "song.vls", settings);
+    vlserror("two", text.at(1), 2, 0);
+    vlserror("three", text.at(2), 3, 0);
+    vlserror("four", text.at(3), 4, 0);
+    vlserror("again", text.at(3), 2, 0);
     return text.errors();
 }
 
@@ -42,35 +41,34 @@ TEST(Vlserror, FiltersWarningsByLevelAndPosition) {
 TEST(Vlserror, PrintsTheLineAndACaretThatKeepsTabs) {
     ScanText text("x\n\tab\tcd");
     skipLine(text.at());
-    vlserror("look here", lineTracking(), text.at(6), 3, 1);
+    vlserror("look here", text.at(6), 3, 1);
     EXPECT_EQ(text.errors(), "song.vls\t2: Warning: look here\n\tab\tcd\n\t  \t^\n");
 }
 
 TEST(Vlserror, UsesTheLineAndColumnFormOnlyForABareDashL) {
     {
-        ScanText text("abcdef");
-        messagesAsUnder('l', -2);
-        vlserror("m", lineTracking(), text.at(4), 3, 0);
+        ScanText text("abcdef", "song.vls", messagesAsUnder('l', -2));
+        vlserror("m", text.at(4), 3, 0);
         EXPECT_EQ(text.errors(), "song.vls\tL1C5: Warning: m\n");
     }
     {
-        ScanText text("abcdef");
-        messagesAsUnder('l', 5);
-        vlserror("m", lineTracking(), text.at(4), 3, 0);
+        ScanText text("abcdef", "song.vls", messagesAsUnder('l', 5));
+        vlserror("m", text.at(4), 3, 0);
         EXPECT_EQ(text.errors(), "song.vls\t1: Warning: m\n");
     }
 }
 
 TEST(Vlserror, AnErrorAlwaysPrintsAndEndsTheRunEvenAtThePositionJustReported) {
     ScanText text("abc");
-    vlserror("first", lineTracking(), text.at(1), 3, 0);
-    EXPECT_EQ(exitCodeOf([&] { vlserror("same place", lineTracking(), text.at(1), 0, 0); }), 1);
+    vlserror("first", text.at(1), 3, 0);
+    EXPECT_EQ(exitCodeOf([&] { vlserror("same place", text.at(1), 0, 0); }), 1);
     EXPECT_EQ(text.errors(), "song.vls\t1: Warning: first\nsong.vls\t1: Error: same place\n");
 }
 
 TEST(Vlserror, FillsTheCaretLineWithSpacesPastTheLineEnd) {
-    ScanText text("ab\ncd");
-    vlserror("past", lineTracking(), text.at(5), 3, 1);
+    // The line is shown up to an end-of-file byte; the position lies behind it.
+    ScanText text("ab\x1a\x1a\x1a" "cd");
+    vlserror("past", text.at(5), 3, 1);
     EXPECT_EQ(text.errors(), "song.vls\t1: Warning: past\nab\n     ^\n");
 }
 

@@ -1,37 +1,32 @@
 // In-process fixture for the scanner and the diagnostics: a line buffer made
-// from a text, with the line tracking at its start and the error stream
-// captured.
+// from a text, read with its messages captured.
 #pragma once
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "base/failure.h"
 #include "cli/switches.h"
 #include "preprocess/preprocess.h"
 #include "scan/diagnostics.h"
-#include "scan/line_tracking.h"
 #include "source/lines.h"
+#include "source/position.h"
 
 class ScanText {
 public:
-    explicit ScanText(std::string_view text, std::string file = "song.vls") {
-        resetLineTracking();
-        beginMessages(MessageSettings{});
+    explicit ScanText(std::string_view text, std::string file = "song.vls", MessageSettings settings = {}) {
         SourceText source(text.begin(), text.end());
         source.insert(source.end(), {'\r', '\n', 255, 255, 255, 255});
         LineFileChain files;
         files.push_back(LINEFILEDATA{std::move(file), nullptr, {}});
         buffer_ = v3macro(std::move(source), std::move(files));
-        beginLineTracking(buffer_);
         capture_ = std::tmpfile();
-        setErrStream(capture_);
+        settings.stream = capture_;
+        reading_ = std::make_unique<Reading>(buffer_, settings);
     }
-    ~ScanText() {
-        setErrStream(nullptr);
-        std::fclose(capture_);
-    }
-    Pos at(size_t offset = 0) const { return buffer_.text.data() + offset; }
-    size_t offsetOf(Pos p) const { return static_cast<size_t>(p - buffer_.text.data()); }
+    ~ScanText() { std::fclose(capture_); }
+    Pos at(size_t offset = 0) const { return reading_->start() + static_cast<std::ptrdiff_t>(offset); }
+    size_t offsetOf(Pos p) const { return static_cast<size_t>(p - at()); }
     // Everything printed to the error stream so far.
     std::string errors() const {
         std::fflush(capture_);
@@ -41,11 +36,16 @@ public:
         while ((c = std::fgetc(capture_)) != EOF) out += static_cast<char>(c);
         return out;
     }
-    int lineNumber() const { return lineTracking().current->line_number; }
+    // The source line a position is on, and where that line starts.
+    int lineNumber(Pos p) const { return reading_->lineOf(p.bytes()).record->line_number; }
+    Pos lineStart(Pos p) const { return Pos(reading_->lineOf(p.bytes()).start, reading_.get()); }
+    // The run's message settings, changed between messages.
+    MessageSettings& settings() { return reading_->settings; }
 
 private:
     LineBuffer buffer_;
     FILE* capture_;
+    std::unique_ptr<Reading> reading_;
 };
 
 // Runs `action` and returns the exit code it ended the run with, or -1.

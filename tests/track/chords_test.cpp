@@ -120,7 +120,7 @@ TEST(Portamento, OneNoteDSwitchesTheDebuggingMarks) {
         TrackRecords trk(kTrackCount);
         TrackInfos inf(kTrackCount);
         for (int t = 1; t < kTrackCount; ++t) initTrkInf(inf[t], hd);
-        TrackCompile tc{trk, hd, inf, {1, 2, 255}, lineTracking()};
+        TrackCompile tc{trk, hd, inf, {1, 2, 255}};
         Pos end = portamentoCommand(source.at(1), tc, 0x84, ')');
         EXPECT_EQ(*end, '\r') << text;
         EXPECT_EQ(hd.second_mode, mode) << text;

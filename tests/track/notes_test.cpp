@@ -86,10 +86,10 @@ TEST(Notes, RandomVelocityRangesDrawOncePerNote) {
 }
 
 TEST(RandomGenerator, StartsFromItsSeed) {
-    seedRandom(1);
-    EXPECT_EQ(nextRandom(), 346);
-    EXPECT_EQ(nextRandom(), 130);
-    EXPECT_EQ(nextRandom(), 10982);
+    RandomGenerator random(1);
+    EXPECT_EQ(random.next(), 346);
+    EXPECT_EQ(random.next(), 130);
+    EXPECT_EQ(random.next(), 10982);
 }
 
 TEST(Revision, LowersVelocityByNoteLength) {

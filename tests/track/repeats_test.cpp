@@ -118,9 +118,8 @@ TEST(Repeats, FollowTheSubTrackChainWithBackRepeats) {
     hd.child_track[6] = 7;
     inf[1].back_repeat = 1;
     inf[5].back_repeat = 1;  // 6 has it off: 7 is not reached
-    TrackCompile tc{trk, hd, inf, {1, 255}, lineTracking()};
+    TrackCompile tc{trk, hd, inf, {1, 255}};
     Pos p = repeatCommand(source.at(0), tc);
-    tc.command_line = lineTracking();
     repeatCommand(skipBlanks(p), tc);
     const std::string both = "CD 00 02 00 00 CE 00 00 00 09";
     for (int t : {1, 5, 6}) EXPECT_EQ(toHex(trk[t].buf.data(), trk[t].buf.size()), both) << t;

@@ -94,7 +94,7 @@ TEST(SimpleCommands, ClosingBracketReturnsToTheParentTracks) {
     headdata hd;
     TrackRecords trk(kTrackCount);
     TrackInfos inf(kTrackCount);
-    TrackCompile tc{trk, hd, inf, {5, 6, 7, 255}, lineTracking()};
+    TrackCompile tc{trk, hd, inf, {5, 6, 7, 255}};
     hd.parent_track[5] = 1;
     hd.parent_track[6] = hd.parent_track[7] = 2;
     trk[5].redirect = 9;
