@@ -96,14 +96,18 @@ int matchKeyword(Pos p, std::string_view keyword) {
     return 0;
 }
 
-Pos getNumber(Pos p, int32_t& value, int& status) {
+Pos getNumber(Pos start, int32_t& value, int& status) {
     uint32_t magnitude = 0;  // wraps like the 32-bit register it stands for
     int sign = 1;
     unsigned base = 10;
     bool nothingRead = true;
     bool markSeen = false;  // a `-` or a base mark: without digits the number is malformed
     status = kNumberRead;
-    p = skipSpace(p);
+    // The bytes are read through a plain pointer: this runs for nearly every
+    // command, and the reading is needed only for the one warning.
+    Reading* const reading = start.reading();
+    const unsigned char* p = start.bytes();
+    if (!plainByte(*p)) p = skipSpaceSlow(Pos(p, reading)).bytes();
     if (*p >= '0' && *p <= '9') {
         // The common plain decimal, read at once; a base mark behind the
         // digits carries on in the general loop below, as it would have.
@@ -112,7 +116,7 @@ Pos getNumber(Pos p, int32_t& value, int& status) {
         nothingRead = false;
         if (*p != '$' && *p != '%') {
             value = static_cast<int32_t>(magnitude);
-            return p;
+            return Pos(p, reading);
         }
     }
     for (;;) {
@@ -125,14 +129,14 @@ Pos getNumber(Pos p, int32_t& value, int& status) {
             sign = -1;
             markSeen = true;
             ++p;
+        } else if (c == ' ' || c == '\t') {
+            if (!nothingRead) break;
+            ++p;
+            vlserror("illegal space.", Pos(p, reading), 3, 1);
         } else if (c == '$' || c == '%') {
             base = c == '$' ? 16 : 2;
             markSeen = true;
             ++p;
-        } else if (c == ' ' || c == '\t') {
-            if (!nothingRead) break;
-            ++p;
-            vlserror("illegal space.", p, 3, 1);
         } else if (c >= '0' && c <= '9') {
             if (base == 2 && c >= '2') {
                 status = kNumberMalformed;
@@ -151,15 +155,13 @@ Pos getNumber(Pos p, int32_t& value, int& status) {
     }
     if (nothingRead && status == kNumberRead) status = markSeen ? kNumberMalformed : kNumberOmitted;
     value = static_cast<int32_t>(sign < 0 ? 0u - magnitude : magnitude);
-    return p;
+    return Pos(p, reading);
 }
 
 Pos readNumber(Pos p, int32_t& value, int& status) {
     Pos end = getNumber(p, value, status);
     return status != kNumberOmitted ? end : p;
 }
-
-Pos peekValue(Pos p) { return skipSpace(p); }
 
 Pos commaAfter(Pos p) {
     Pos q = skipWhite(p);

@@ -56,12 +56,12 @@ Pos parseGroupNote(Pos p, trkinf& info, const headdata& hd, Group& g, bool& step
     int kind = 0;
     p = getLength(p, length, info.default_length, kind, hd);
     before.step = length;
-    p = parseGate(p, before, info, hd);
+    p = parseGate(p, before, hd);
     p = parseVelocity(p, before);
     Pos q = skipBlanks(p);
     bool tied = *q == '^';
     if (tied) p = parseTies(q, before, info, hd);
-    p = parseGate(p, after, info, hd);
+    p = parseGate(p, after, hd);
     p = parseVelocity(p, after);
 
     if (after.velocityKind != kValueOmitted) {

@@ -17,7 +17,7 @@ constexpr int kPitchClass[7] = {9, 11, 0, 2, 4, 5, 7};
 }  // namespace
 
 // `^` ties: their lengths add to the step.
-Pos parseTies(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
+Pos parseTiesSlow(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
     while (*p == '^') {
         uint16_t length = 0;
         int kind = 0;
@@ -30,25 +30,20 @@ Pos parseTies(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
 }
 
 // `,length`: the gate; without it the gate comes from the quantize setting.
-Pos parseGate(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
-    Pos q = skipWhite(p);
-    if (*q != ',') return p;
+Pos parseGateSlow(Pos comma, NoteText& note, const headdata& hd) {
     uint16_t length = 0;
     int kind = 0;
-    Pos end = getLength(q + 1, length, 0, kind, hd);
+    Pos end = getLength(comma + 1, length, 0, kind, hd);
     if (kind != kLengthDefault) {
         note.gate = length;
         note.gateGiven = true;
     }
-    (void)info;
     return end;
 }
 
 // `,velocity`: a number, relative when signed.
-Pos parseVelocity(Pos p, NoteText& note) {
-    Pos q = skipWhite(p);
-    if (*q != ',') return p;
-    q = skipBlanks(q + 1);
+Pos parseVelocitySlow(Pos comma, NoteText& note) {
+    Pos q = skipBlanks(comma + 1);
     bool sign = *q == '+' || *q == '-';
     int32_t value = 0;
     int status = 0;
@@ -97,7 +92,7 @@ Pos finishNote(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
     // Only a tie read here with its own length overrides a gate given here.
     note.tieLength = false;
     p = parseTies(skipBlanks(p), note, info, hd);
-    p = parseGate(p, note, info, hd);
+    p = parseGate(p, note, hd);
     NoteText ignored;
     p = parseVelocity(p, ignored);
     Pos q = skipBlanks(p);
@@ -152,7 +147,7 @@ void addClocks(trkinf& info, int step) {
     if (info.tuplet_depth == 0) addToClocks(info.total_clocks, step);
 }
 
-Pos changeOctave(Pos p, trkinf& info) {
+Pos changeOctaveSlow(Pos p, trkinf& info) {
     static constexpr const char* kRange = "octave parameter is out of range(-1 - 9).";
     for (;;) {
         if (*p == '<') {
@@ -217,7 +212,7 @@ Pos noteCommand(TrackCompile& tc, Pos letter) {
         p = getLength(p, length, info.default_length, kind, hd);
         note.step = length;
         p = changeOctave(p, info);
-        p = parseGate(p, note, info, hd);
+        p = parseGate(p, note, hd);
         p = changeOctave(p, info);
         p = parseVelocity(p, note);
         int mode = 0;
@@ -275,7 +270,7 @@ Pos restCommand(Pos p, TrackCompile& tc) {
         int kind = 0;
         q = getLength(q, length, info.default_length, kind, tc.hd);
         note.step = length;
-        q = parseGate(q, note, info, tc.hd);
+        q = parseGate(q, note, tc.hd);
         NoteText ignored;
         q = parseVelocity(q, ignored);
         q = finishNote(q, note, info, tc.hd);

@@ -1,5 +1,6 @@
 // Notes, rests, lengths, octaves and ties.
 #pragma once
+#include "scan/scanner.h"
 #include "track/track_compile.h"
 
 // Each takes the position of its command letter.
@@ -8,8 +9,16 @@ Pos restCommand(Pos p, TrackCompile& tc);    // R r (p behind the letter)
 Pos lengthCommand(Pos p, TrackCompile& tc);  // L l (p behind the letter)
 Pos octaveCommand(TrackCompile& tc, Pos p);  // < > O o
 
+// The readers of a note's parts below return p at once when the text there
+// cannot begin their part, and do the work out of line: most notes have none
+// of these parts, and the note path stays small.
+
 // Applies any run of `<`, `>` and `o` at p to one track.
-Pos changeOctave(Pos p, trkinf& info);
+Pos changeOctaveSlow(Pos p, trkinf& info);
+inline Pos changeOctave(Pos p, trkinf& info) {
+    unsigned char c = *p;
+    return c == '<' || c == '>' || c == 'o' || c == 'O' ? changeOctaveSlow(p, info) : p;
+}
 
 // The gate of a step from the track's quantize setting.
 int gateFromQuantize(const trkinf& info, int step);
@@ -33,11 +42,22 @@ struct NoteText {
 // The note number of the letter at p and its accidentals.
 Pos readNoteNumber(Pos p, const trkinf& info, int& note);
 // `^` ties: their lengths add to the step.
-Pos parseTies(Pos p, NoteText& note, const trkinf& info, const headdata& hd);
-// `,length`: the gate.
-Pos parseGate(Pos p, NoteText& note, const trkinf& info, const headdata& hd);
+Pos parseTiesSlow(Pos p, NoteText& note, const trkinf& info, const headdata& hd);
+inline Pos parseTies(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
+    return *p == '^' ? parseTiesSlow(p, note, info, hd) : p;
+}
+// `,length`: the gate; `comma` is the position of the comma.
+Pos parseGateSlow(Pos comma, NoteText& note, const headdata& hd);
+inline Pos parseGate(Pos p, NoteText& note, const headdata& hd) {
+    Pos q = skipWhite(p);
+    return *q == ',' ? parseGateSlow(q, note, hd) : p;
+}
 // `,velocity`: a number, relative when signed.
-Pos parseVelocity(Pos p, NoteText& note);
+Pos parseVelocitySlow(Pos comma, NoteText& note);
+inline Pos parseVelocity(Pos p, NoteText& note) {
+    Pos q = skipWhite(p);
+    return *q == ',' ? parseVelocitySlow(q, note) : p;
+}
 
 // Adds a step to the track's played length unless a tuplet is open.
 void addClocks(trkinf& info, int step);
