@@ -28,9 +28,6 @@ void putByte(EventBuffer& buf, int32_t value) { buf.put(static_cast<unsigned>(va
 // A `:` that joins two values, not the `:|` that closes a repeat.
 bool joinFollows(Pos p) { return p[0] == ':' && p[1] != '|'; }
 
-// A number that must be there; any value.
-Pos requiredNumber(Pos p, int32_t& value, const char* missing) { return getNumberInRange(p, value, 0, 0, "", missing); }
-
 // The ranges of the fields a program and a bank are kept in: a value outside
 // would be written as another program or bank.
 constexpr const char* kProgramRange = "program number is out of range(1 - 65536).";

@@ -16,8 +16,8 @@ template <typename Visit>
 void forEachOfChain(TrackCompile& tc, int t, bool wholeChain, Visit visit) {
     for (int steps = 0; steps < kTrackCount; ++steps) {
         visit(t);
-        if (!wholeChain || !tc.inf[t].back_repeat || tc.hd.child_track[t] == kNoTrack) return;
-        t = tc.hd.child_track[t];
+        if (!wholeChain || !tc.inf[t].back_repeat || tc.inf[t].sub_track == kNoTrack) return;
+        t = tc.inf[t].sub_track;
     }
 }
 
@@ -144,19 +144,18 @@ Pos backCommand(Pos p, TrackCompile& tc) {
             tc.inf[t].back_repeat = static_cast<uint8_t>(value);
         }
 
-        int u = tc.hd.child_track[t];
+        int u = tc.inf[t].sub_track;
         if (u == kNoTrack) {
             u = freeTrack(tc);
             if (u == 0) sourceError("Sorry too many [back]. (however it will be modified soon)", p);
-            tc.hd.child_track[t] = static_cast<uint8_t>(u);
-            tc.hd.parent_track[u] = static_cast<uint8_t>(t);
-            tc.hd.child_track[u] = kNoTrack;
             tc.hd.subtracks_made = 1;
             tc.trk[u].buf.allocate(8192, "trkdata[%d].vldbuf_in_BACK");
             tc.trk[u].length = 0;
             tc.trk[u].partition_mark = 1;
             initTrkInf(tc.inf[u], tc.hd);
             clearStructureStacks(tc.inf[u], u);
+            tc.inf[t].sub_track = static_cast<uint8_t>(u);
+            tc.inf[u].parent_track = static_cast<uint8_t>(t);
             int count = 0;
             while (count < kTrackCount && !(tc.hd.track_list[count] & 0x80)) ++count;
             if (count < kTrackCount) {

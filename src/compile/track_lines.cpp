@@ -267,11 +267,9 @@ Pos compileCommand(Pos c, TrackCompile& tc, bool& partitionSeen) {
 
 Pos getNumberInRange(Pos p, int32_t& value, int minimum, int maximum, const char* rangeMessage,
                      const char* missingMessage) {
-    Pos start = skipSpace(p);
-    int status = 0;
-    Pos end = getNumber(start, value, status);
     // Point at the command, not at whatever the search for a number reached.
-    if (status != kNumberRead) sourceError(missingMessage, p);
+    Pos end = requiredNumber(p, value, missingMessage);
+    Pos start = skipSpace(p);
     if (minimum != maximum && (value < minimum || value > maximum)) sourceError(rangeMessage, start);
     return end;
 }

@@ -55,7 +55,8 @@ void reopenCommonStream(HeaderRun& run) {
     run.hd.common_end_bytes = 0;
 }
 
-Pos requiredNumber(Pos p, int32_t& value) {
+// A number, or "SYNTAX ERROR" where the reading stopped.
+Pos numberOrSyntaxError(Pos p, int32_t& value) {
     int status = 0;
     p = getNumber(p, value, status);
     if (status != kNumberRead) sourceError("SYNTAX ERROR", p);
@@ -76,7 +77,7 @@ Pos expectClosingParen(Pos p) {
 // them would be stored as another.
 Pos tempoCommand(Pos p, headdata& hd) {
     int32_t n = 0;
-    p = requiredNumber(p, n);
+    p = numberOrSyntaxError(p, n);
     if (n < 0 || n > 0xFFFF) sourceError(".tempo parameter is out of range(0 - 65535).", p);
     hd.tempo = static_cast<int16_t>(n);
     return p;
@@ -84,7 +85,7 @@ Pos tempoCommand(Pos p, headdata& hd) {
 
 Pos masterClockCommand(Pos p, headdata& hd) {
     int32_t n = 0;
-    p = requiredNumber(p, n);
+    p = numberOrSyntaxError(p, n);
     if (n < 0 || n > 0xFFFF) sourceError(".master_clock parameter is out of range(0 - 65535).", p);
     hd.whole_note_clocks = n;
     return p;
@@ -271,20 +272,20 @@ Pos readParameterBlock(Pos p, headdata& hd) {
         while (*p == ' ' || *p == '\t' || *p == ',') ++p;
         if (*p == ')' || i == 55) return p;
         int32_t value = 0;
-        p = requiredNumber(p, value);
+        p = numberOrSyntaxError(p, value);
         hd.parameter_block[i] = static_cast<uint8_t>(value);
     }
 }
 
 Pos parameterBlockForm(Pos p, HeaderRun& run, unsigned code) {
     int32_t n = 0;
-    p = requiredNumber(p, n);
+    p = numberOrSyntaxError(p, n);
     if (code == kParameterBlockAt.code) {
         std::memcpy(run.hd.parameter_block + 46, kDefaultParameterBlock + 46, 9);
     } else {
         int32_t zero = 0;
         while (*p == ' ' || *p == '\t' || *p == ',') ++p;
-        p = requiredNumber(p, zero);
+        p = numberOrSyntaxError(p, zero);
         if (zero != 0) sourceError("SYNTAX ERROR", p);
     }
     run.common().begin(code == kParameterBlockAt.code ? kParameterBlockAt : kParameterBlockV);
@@ -308,7 +309,7 @@ Pos parenthesisedForm(Pos paren, HeaderRun& run) {
         case 'A':
             return assignCommand(p, run.trk, run.hd, true);
         case 'B':
-            p = requiredNumber(p, n);
+            p = numberOrSyntaxError(p, n);
             if (n != 0 && n != 1) sourceError("SYNTAX ERROR", p);
             run.hd.sc88_mode = static_cast<uint8_t>(n);
             return skipPastClosingParen(p);

@@ -70,7 +70,7 @@ Pos readMode(Pos p, std::span<const char* const> words, int base, int32_t& mode)
             return p + word.size();
         }
     }
-    return requireNumber(p, mode, "SYNTAX ERROR");
+    return requiredParameter(p, mode, "SYNTAX ERROR");
 }
 
 constexpr std::array<unsigned char, 9> kGsReset = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00};
@@ -127,7 +127,7 @@ Pos buildFromTemplate(Pos p, std::span<const unsigned char> message, std::string
     return p;
 }
 
-Pos requireNumber(Pos p, int32_t& value, const char* message) {
+Pos requiredParameter(Pos p, int32_t& value, const char* message) {
     p = skipWhite(p);
     int status = 0;
     Pos q = getNumber(p, value, status);

@@ -56,8 +56,9 @@ Pos buildFromTemplate(Pos p, std::span<const unsigned char> message, std::string
                       int frameType, TrackRecords& trk, TrackSet set);
 
 // A number that must be there: missing or malformed is `message` (an error).
-// A missing number is reported where it was looked for, on the command's line.
-Pos requireNumber(Pos p, int32_t& value, const char* message);
+// A missing number is reported where it was looked for, on the command's
+// line; a malformed one where the reading stopped.
+Pos requiredParameter(Pos p, int32_t& value, const char* message);
 // A number that may be omitted (value becomes `fallback`); malformed is
 // `message` (an error). `given` tells whether a number was read.
 Pos optionalNumber(Pos p, int32_t& value, int32_t fallback, const char* message, bool* given = nullptr);

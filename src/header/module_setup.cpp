@@ -101,7 +101,7 @@ EffectFamily effectFamily(ReverbChorusKind kind) {
 Pos listValue(Pos p, int32_t& value) {
     Pos next = skipSpace(p);
     if (atEndMark(next)) vlserror("unexpected EOF.", next, kError, 1);
-    return requireNumber(p, value, kSyntaxError);
+    return requiredParameter(p, value, kSyntaxError);
 }
 
 // Reads the 16 rows of a display bitmap between `{` and `}` (p stands on the
@@ -222,7 +222,7 @@ Pos sc88EqualizerCommand(Pos p, TrackRecords& trk, headdata& hd) {
 
 Pos partSetupCommand(Pos p, TrackRecords& trk, headdata& hd, bool sc88) {
     int32_t part = 0;
-    p = requireNumber(p, part, kSyntaxError);
+    p = requiredParameter(p, part, kSyntaxError);
     if (part < 1 || part > 16) {
         vlserror(sc88 ? ".SC88_PART_SETUP: the part is out of range." : ".GS_PART_SETUP: the part is out of range.",
                  p, kError, 1);
@@ -250,12 +250,12 @@ Pos drumSetupCommand(Pos p, TrackRecords& trk, headdata& hd, bool sc88) {
     const int count = sc88 ? 9 : 8;
     int32_t map = 0;
     int32_t note = 0;
-    p = requireNumber(p, map, kSyntaxError);
+    p = requiredParameter(p, map, kSyntaxError);
     if (map < 0 || int64_t{map} * 16 + count > 0x7F) {
         vlserror(sc88 ? ".SC88_DRUM_SETUP: the map is out of range." : ".GS_DRUM_SETUP: the map is out of range.",
                  p, kError, 1);
     }
-    p = requireNumber(skipSeparators(p, kSeparators), note, kSyntaxError);
+    p = requiredParameter(skipSeparators(p, kSeparators), note, kSyntaxError);
     if (note < 0 || note > 0x7F) {
         vlserror(sc88 ? ".SC88_DRUM_SETUP: the note is out of range." : ".GS_DRUM_SETUP: the note is out of range.",
                  p, kError, 1);
@@ -346,7 +346,7 @@ Pos xgEqualizerCommand(Pos p, TrackRecords& trk, headdata& hd) {
             if (status != kNumberRead) vlserror(kSyntaxError, q, kError, 1);
             p = q;
         } else {
-            p = requireNumber(p, value, kSyntaxError);
+            p = requiredParameter(p, value, kSyntaxError);
         }
         const std::array<unsigned char, 8> message = {0xF0, 0x43, static_cast<unsigned char>(dev), kXgModel, 0x02, 0x40,
                                                       kAddresses[i], static_cast<unsigned char>(value)};

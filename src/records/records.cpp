@@ -4,8 +4,6 @@
 
 headdata::headdata() {
     std::memset(track_list, 255, sizeof track_list);
-    std::memset(child_track, 255, sizeof child_track);
-    std::memset(parent_track, 255, sizeof parent_track);
 }
 
 void allocTrackBuffer(TrackRecords& trk, int n) {

@@ -26,8 +26,6 @@ struct headdata {
     // Assigned track numbers in assignment order, ended by a byte with its top
     // bit set: the order of the tracks in the file.
     uint8_t track_list[kTrackCount + 1];
-    uint8_t child_track[kTrackCount];   // sub-track opened from a track, 255 none
-    uint8_t parent_track[kTrackCount];  // track that opened a sub-track, 255 none
     uint8_t legacy_tie = 0;
     uint8_t header_flag = 1;
     int32_t track_count = kTrackCount;

@@ -39,7 +39,12 @@ void copyTrkInf(trkinf& destination, const trkinf& source) {
     std::vector<GroupFrame> s = std::move(destination.length_groups);
     std::vector<TieNode> c = std::move(destination.pending_ties);
     std::vector<OffsetField> fields = std::move(destination.tuplet_fields);
+    const uint8_t subTrack = destination.sub_track;
+    const uint8_t parentTrack = destination.parent_track;
     destination = source;
+    // A track's place among the sub-tracks stays its own.
+    destination.sub_track = subTrack;
+    destination.parent_track = parentTrack;
     destination.repeat_stack = std::move(l);
     destination.do_stack = std::move(d);
     destination.tuplet_notes = std::move(r);

@@ -70,6 +70,10 @@ struct TieNode {
 };
 
 struct trkinf {
+    // The sub-track a [BACK] opened from this track, and the track whose
+    // [BACK] opened this one: track numbers, or 255 for none.
+    uint8_t sub_track = 255;
+    uint8_t parent_track = 255;
     uint8_t note_written = 0;
     uint8_t instrument_id_written = 0;  // an instrument ID went out (`@i`, or once for the SC-88 mode)
     int8_t key_signature[12] = {};  // semitones added to each pitch class, C first

@@ -158,6 +158,13 @@ Pos getNumber(Pos start, int32_t& value, int& status) {
     return Pos(p, reading);
 }
 
+Pos requiredNumber(Pos p, int32_t& value, const char* missingMessage) {
+    int status = 0;
+    Pos end = getNumber(p, value, status);
+    if (status != kNumberRead) sourceError(missingMessage, p);
+    return end;
+}
+
 Pos readNumber(Pos p, int32_t& value, int& status) {
     Pos end = getNumber(p, value, status);
     return status != kNumberOmitted ? end : p;

@@ -57,6 +57,10 @@ Pos getNumber(Pos p, int32_t& value, int& status);
 // complement int, which keeps the low bytes the stored formats take.
 inline int32_t wrapped(int64_t value) { return static_cast<int32_t>(static_cast<uint64_t>(value)); }
 
+// A number that must be there; when it is missing or malformed the error
+// `missingMessage` points where it was to start, on the command's own line.
+Pos requiredNumber(Pos p, int32_t& value, const char* missingMessage);
+
 // getNumber that leaves an omitted number unread: the position stays where
 // it was, so that the line ends the search looked across are left to whoever
 // reads on.

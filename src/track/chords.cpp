@@ -18,15 +18,6 @@ constexpr vld::EventName kBracketPortamento = vld::eventNamed("bracket portament
 
 constexpr int kMaxGroupNotes = 8;
 
-// Reads a number that must be there; when it is missing the message points
-// where it was to start, in the command's own line.
-Pos requiredNumber(Pos p, int32_t& value, const char* missingMessage) {
-    int status = 0;
-    Pos end = getNumber(p, value, status);
-    if (status != kNumberRead) sourceError(missingMessage, p);
-    return end;
-}
-
 struct GroupNote {
     int number = 0;
     int velocityValue = 0;

@@ -193,7 +193,7 @@ Pos repeatCommand(Pos c, TrackCompile& tc) {
         // A track whose repeats go back through its sub-tracks writes the
         // mark to each of them as well.
         for (int u = t, steps = 0; steps < kTrackCount && tc.inf[u].back_repeat; ++steps) {
-            int child = tc.hd.child_track[u];
+            int child = tc.inf[u].sub_track;
             if (child == kNoTrack || child <= 0 || child >= kTrackCount) break;
             u = child;
             applyMark(mark, tc.trk[u].buf, tc.inf[u]);

@@ -239,7 +239,7 @@ Pos velocityStepCommand(Pos p, TrackCompile& tc, char sign) {
 Pos parentTrackCommand(Pos p, TrackCompile& tc) {
     size_t index = 0;
     forEachTarget(tc, p, [&](int track, Pos q) {
-        uint8_t parent = tc.hd.parent_track[track];
+        uint8_t parent = tc.inf[track].parent_track;
         if (parent == kNoTrack) sourceError("']' nest error.", q);
         tc.trk[track].redirect = -1;
         // The parent's lines go to the parent again: a later selection of it

@@ -113,9 +113,9 @@ TEST(Repeats, FollowTheSubTrackChainWithBackRepeats) {
     TrackRecords trk(kTrackCount);
     TrackInfos inf(kTrackCount);
     for (int t = 1; t < kTrackCount; ++t) initTrkInf(inf[t], hd);
-    hd.child_track[1] = 5;
-    hd.child_track[5] = 6;
-    hd.child_track[6] = 7;
+    inf[1].sub_track = 5;
+    inf[5].sub_track = 6;
+    inf[6].sub_track = 7;
     inf[1].back_repeat = 1;
     inf[5].back_repeat = 1;  // 6 has it off: 7 is not reached
     TrackCompile tc{trk, hd, inf, {1, 255}};

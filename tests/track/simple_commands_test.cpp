@@ -95,8 +95,8 @@ TEST(SimpleCommands, ClosingBracketReturnsToTheParentTracks) {
     TrackRecords trk(kTrackCount);
     TrackInfos inf(kTrackCount);
     TrackCompile tc{trk, hd, inf, {5, 6, 7, 255}};
-    hd.parent_track[5] = 1;
-    hd.parent_track[6] = hd.parent_track[7] = 2;
+    inf[5].parent_track = 1;
+    inf[6].parent_track = inf[7].parent_track = 2;
     trk[5].redirect = 9;
     EXPECT_EQ(text.offsetOf(parentTrackCommand(text.at(1), tc)), 1u);
     EXPECT_EQ(tc.target, (std::vector<uint8_t>{1, 2, 255}));  // one parent named once
