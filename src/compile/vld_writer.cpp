@@ -1,18 +1,14 @@
 #include "compile/vld_writer.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <iterator>
 #include <string>
 
 #include "base/failure.h"
+#include "base/replacing_file.h"
 #include "format/byte_order.h"
 
 using namespace vld;
@@ -43,18 +39,6 @@ int writtenTrackCount(const TrackRecords& trk, const headdata& hd) {
 }
 
 uint32_t commentLength(const trkdata& track) { return track.has_comment ? static_cast<uint32_t>(track.comment.size()) : 0; }
-
-// Writes all of the bytes to the descriptor; false on any failure.
-bool writeAll(int fd, const unsigned char* bytes, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::write(fd, bytes + done, count - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // Passes the file to a descriptor piece by piece: small pieces are gathered,
 // large ones (the track streams) are written from where they lie, so the
@@ -100,84 +84,19 @@ void writeToStandardOutput(const TrackRecords& trk, const headdata& hd, int32_t 
     if (!sink.finish()) cannotWrite("-");
 }
 
-// The temporary file being written, for the interrupt handler to remove;
-// null while there is none.
-std::atomic<const char*> g_temporaryFile{nullptr};
-
-constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-extern "C" void removeTemporaryAndEnd(int signal) {
-    if (const char* name = g_temporaryFile.load()) ::unlink(name);
-    // Then end as the signal asks: its default action, with the status a
-    // shell reports for it.
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);
-}
-
-// While the compiled file is written to its temporary, an interrupt (Ctrl-C,
-// a terminal hang-up, a kill) removes the temporary before the program ends,
-// so neither a partial file nor a stray temporary is left and an existing
-// destination stays as it was. A signal that was ignored when the program
-// started stays ignored. The handlers in place before are put back after.
-class TemporaryFileGuard {
-public:
-    TemporaryFileGuard() {
-        sigemptyset(&signals_);
-        for (int s : kInterruptSignals) sigaddset(&signals_, s);
-        for (size_t i = 0; i < std::size(kInterruptSignals); ++i) {
-            struct sigaction action = {};
-            action.sa_handler = removeTemporaryAndEnd;
-            sigemptyset(&action.sa_mask);
-            ::sigaction(kInterruptSignals[i], nullptr, &previous_[i]);
-            if (previous_[i].sa_handler != SIG_IGN) ::sigaction(kInterruptSignals[i], &action, nullptr);
-        }
-    }
-    ~TemporaryFileGuard() {
-        hold();
-        g_temporaryFile.store(nullptr);
-        for (size_t i = 0; i < std::size(kInterruptSignals); ++i) ::sigaction(kInterruptSignals[i], &previous_[i], nullptr);
-        release();
-    }
-    TemporaryFileGuard(const TemporaryFileGuard&) = delete;
-    TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
-
-    // An interrupt that comes while held waits for release(): creating,
-    // renaming or removing the temporary and noting it happen as one step.
-    void hold() { ::sigprocmask(SIG_BLOCK, &signals_, &before_); }
-    void release() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }
-    void track(const char* name) { g_temporaryFile.store(name); }
-
-private:
-    sigset_t signals_;
-    sigset_t before_;
-    struct sigaction previous_[std::size(kInterruptSignals)];
-};
-
 void writeToFile(const std::string& name, const TrackRecords& trk, const headdata& hd, int32_t longestClocks) {
     // A destination that exists but may not be written is refused as before,
     // although the rename below would replace it.
     if (::access(name.c_str(), F_OK) == 0 && ::access(name.c_str(), W_OK) != 0) cannotOpen(name);
-    std::string temporary = name + ".XXXXXX";
-    TemporaryFileGuard guard;
-    guard.hold();
-    int fd = ::mkstemp(temporary.data());
-    if (fd >= 0) guard.track(temporary.c_str());
-    guard.release();
-    if (fd < 0) cannotOpen(name);
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    DescriptorSink sink(fd);
+    ReplacingFile file(name);
+    if (!file.opened()) cannotOpen(name);
+    DescriptorSink sink(file.descriptor());
     emitVld(trk, hd, longestClocks, sink);
-    bool written = sink.finish();
-    if (::close(fd) != 0) written = false;
-    guard.hold();
-    bool renamed = written && ::rename(temporary.c_str(), name.c_str()) == 0;
-    if (!renamed) ::unlink(temporary.c_str());
-    guard.track(nullptr);
-    guard.release();
-    if (!written) cannotWrite(name);
-    if (!renamed) cannotOpen(name);
+    switch (file.finish(sink.finish())) {
+        case ReplacingFile::Outcome::kReplaced: return;
+        case ReplacingFile::Outcome::kWriteFailed: cannotWrite(name);
+        case ReplacingFile::Outcome::kRenameFailed: cannotOpen(name);
+    }
 }
 
 }  // namespace

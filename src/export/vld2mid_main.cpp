@@ -1,11 +1,8 @@
 // vld2mid: plays a compiled VLD file into a Standard MIDI File, so that any
 // synthesizer, player or DAW can sound the piece.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/replacing_file.h"
 #include "base/whole_file.h"
 #include "dump/event_decoder.h"
 #include "dump/format.h"
@@ -55,15 +53,6 @@ const char kUsage[] =
     "exit code: 0 written, 1 the input cannot be read or does not hold together,\n"
     "2 usage, 3 the output cannot be written, 4 written but cut short by a guard\n";
 
-// The temporary file being written, removed when a signal ends the run.
-char g_temporary[4096] = "";
-
-void removeTemporaryAndDie(int signal) {
-    if (g_temporary[0]) ::unlink(g_temporary);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
 int usage(const std::string& problem) {
     std::fprintf(stderr, "vld2mid: %s\n", problem.c_str());
     std::fputs(kUsage, stderr);
@@ -77,43 +66,17 @@ bool readInteger(const char* text, long low, long high, long& value) {
     return *text && !*end && errno == 0 && value >= low && value <= high;
 }
 
-bool writeAll(int fd, std::span<const uint8_t> bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Writes the file under a temporary name beside `name` and renames it into
 // place when complete: a failure or a signal leaves no partial file, and an
 // existing file stays as it was.
 bool writeMidi(int fd, const vld::ExportResult& result) {
     return vld::writeSmfFile(result.division, result.tracks,
-                             [fd](std::span<const uint8_t> piece) { return writeAll(fd, piece); });
+                             [fd](std::span<const uint8_t> piece) { return writeAll(fd, piece.data(), piece.size()); });
 }
 
 bool writeFile(const std::string& name, const vld::ExportResult& result) {
-    std::string temporary = name + ".XXXXXX";
-    if (temporary.size() >= sizeof g_temporary) return false;
-    std::memcpy(g_temporary, temporary.c_str(), temporary.size() + 1);
-    int fd = ::mkstemp(g_temporary);
-    if (fd < 0) {
-        g_temporary[0] = 0;
-        return false;
-    }
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    bool ok = writeMidi(fd, result);
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(g_temporary, name.c_str()) == 0;
-    if (!ok) ::unlink(g_temporary);
-    g_temporary[0] = 0;
-    return ok;
+    ReplacingFile file(name);
+    return file.opened() && file.finish(writeMidi(file.descriptor(), result)) == ReplacingFile::Outcome::kReplaced;
 }
 
 std::string defaultOutput(const std::string& input) {
@@ -279,10 +242,6 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
             written = writeMidi(STDOUT_FILENO, result);
         } else {
-            struct sigaction action {};
-            action.sa_handler = removeTemporaryAndDie;
-            sigemptyset(&action.sa_mask);
-            for (int s : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(s, &action, nullptr);
             written = writeFile(output, result);
         }
         if (!written) {

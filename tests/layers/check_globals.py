@@ -24,7 +24,6 @@ ALLOWED = {
     # A signal handler can only reach a global: the name of the temporary
     # output file it removes when vlc3 or vld2mid is interrupted.
     "(anonymous namespace)::g_temporaryFile",
-    "(anonymous namespace)::g_temporary",
 }
 WRITABLE = re.compile(r"^\.(data|bss|tdata|tbss)(\.|$)")
 
