@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "scan/scanner.h"
+#include "support/harness.h"
 #include "scan_fixture.h"
 
 namespace {
@@ -70,6 +74,36 @@ TEST(Vlserror, FillsTheCaretLineWithSpacesPastTheLineEnd) {
     ScanText text("ab\x1a\x1a\x1a" "cd");
     vlserror("past", text.at(5), 3, 1);
     EXPECT_EQ(text.errors(), "song.vls\t1: Warning: past\nab\n     ^\n");
+}
+
+}  // namespace
+
+namespace {
+
+// End to end: a message names the file and line its position is on, whatever
+// the line ends and wherever the text came from.
+TEST(Messages, NameTheLineTheirPositionIsOn) {
+    struct Case {
+        const char* source;
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const char* kOctave = "Error: octave parameter is out of range(-1 - 9).";
+    const Case cases[] = {
+        // A lone CR does not end a line of the file: the error is on line 3.
+        {".ASSIGN 1 {midi1}\n(t1) c4\r d4\nc4 o99\n", {}, "song.vls\t3: "},
+        {".ASSIGN 1 {midi1}\r\n(t1) c4 d4\r\nc4 o99\r\n", {}, "song.vls\t3: "},
+        {".ASSIGN 1 {midi1}\n.include inc.vls\n(t1) c4\n", {}, "inc.vls\t2: "},
+        {".ASSIGN 1 {midi1}\n(t1) c4\r d4\nc4 o99\n", {"-l"}, "song.vls\tL3C5: "},
+        // A construct left open is named at the end of the text.
+        {".ASSIGN 1 {midi1}\n(t1) |: c4\nd4\n", {"-l"}, "song.vls\tL4C1: Warning: :| is not closed in track 1."},
+    };
+    for (const Case& c : cases) {
+        RunResult result = compileSource(c.source, c.args, {{"inc.vls", "(t1) c4\nc4 o99\n"}});
+        std::string expected = c.message;
+        if (expected.back() == ' ') expected += kOctave;
+        EXPECT_EQ(firstMessage(result), expected) << c.source;
+    }
 }
 
 }  // namespace
