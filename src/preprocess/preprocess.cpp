@@ -259,7 +259,26 @@ struct ExpansionScratch {
     std::vector<std::string> arguments;
     size_t argument_count = 0;
     std::vector<std::pair<size_t, size_t>> inserted;  // ranges of `out` that came from bodies
+    // The different first bytes of the macro names (folded to lower case, as
+    // the names are), for the list when it had `first_bytes_of` entries.
+    std::string first_bytes;
+    size_t first_bytes_of = static_cast<size_t>(-1);
 };
+
+// Whether [from, to) of the text holds, in either case, a byte that begins
+// some macro name. A line without one can hold no call: it is passed over
+// after a search per different first byte instead of one search per macro.
+bool mayHoldCall(const std::string& text, size_t from, size_t to, const MacroList& macros, ExpansionScratch& scratch) {
+    if (scratch.first_bytes_of != macros.size()) {
+        scratch.first_bytes_of = macros.size();
+        scratch.first_bytes.clear();
+        for (const Macro& macro : macros)
+            if (scratch.first_bytes.find(macro.name[0]) == std::string::npos) scratch.first_bytes += macro.name[0];
+    }
+    for (char first : scratch.first_bytes)
+        if (findFolded(text, from, to, static_cast<unsigned char>(first)) < to) return true;
+    return false;
+}
 
 void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, ExpansionScratch& scratch) {
     if (macros.empty()) return;
@@ -276,6 +295,7 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
     // Where calls may stand; worked out again only when a macro changed the line.
     size_t start = expansionStart(text);
     size_t callsEnd = std::min(text.find('/', start), text.size());
+    if (!indexed && !mayHoldCall(text, start, callsEnd, macros, scratch)) return;
     for (size_t m = 0; m < macros.size(); ++m) {
         if (indexed && !index.next(m, m)) break;
         const Macro& macro = macros[m];

@@ -21,6 +21,21 @@ Pos stepLineEnd(Pos p) {
 
 bool inSet(unsigned char c, std::string_view set) { return set.find(static_cast<char>(c)) != std::string_view::npos; }
 
+// The dots behind a length, each adding half of what the one before added;
+// `kind` becomes kLengthDotted when there is one.
+Pos addDots(Pos p, int32_t clocks, int kindBefore, uint16_t& length, int& kind) {
+    kind = kindBefore;
+    int32_t half = clocks;
+    while (*p == '.') {
+        half /= 2;
+        clocks += half;
+        p = skipBlanks(p + 1);
+        kind = kLengthDotted;
+    }
+    length = static_cast<uint16_t>(clocks);
+    return p;
+}
+
 // Whether a line end lies between the two positions.
 bool crossesLineEnd(Pos from, Pos to) {
     for (Pos p = from; p < to; ++p)
@@ -198,6 +213,25 @@ Pos getKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* ke
 }
 
 Pos getLength(Pos p, uint16_t& length, int defaultLength, int& kind, const headdata& hd) {
+    // Most lengths are a plain decimal or none at all, with the next command
+    // right behind: those are read here without the general number reader.
+    const unsigned char first = *p;
+    if (plainByte(first) && !(first >= '0' && first <= '9') && first != '+' && first != '-' && first != '$' &&
+        first != '%' && first != '*' && first != '.') {
+        length = static_cast<uint16_t>(defaultLength);
+        kind = kLengthDefault;
+        return p;
+    }
+    if (first >= '0' && first <= '9') {
+        uint32_t value = 0;
+        Pos q = p;
+        do value = value * 10 + (*q++ - '0');
+        while (*q >= '0' && *q <= '9');
+        if (*q != '$' && *q != '%') {
+            int32_t n = static_cast<int32_t>(value);
+            return addDots(q, n != 0 ? hd.whole_note_clocks / n : 0, kLengthGiven, length, kind);
+        }
+    }
     int32_t n = 0;
     int status = 0;
     int32_t clocks = 0;
@@ -224,15 +258,7 @@ Pos getLength(Pos p, uint16_t& length, int defaultLength, int& kind, const headd
         clocks = defaultLength;
         kind = kLengthDefault;
     }
-    int32_t half = clocks;
-    while (*p == '.') {
-        half /= 2;
-        clocks += half;
-        p = skipBlanks(p + 1);
-        kind = kLengthDotted;
-    }
-    length = static_cast<uint16_t>(clocks);
-    return p;
+    return addDots(p, clocks, kind, length, kind);
 }
 
 void getDataItem(std::vector<unsigned char>& out, Pos p, int& consumed) {
