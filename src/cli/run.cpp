@@ -53,13 +53,6 @@ bool namesDirectory(const std::string& name) {
     return ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// The process-wide state of a run starts afresh each time.
-void resetRunState() {
-    resetLineTracking();
-    beginMessages(MessageSettings{});
-    seedRandom(static_cast<uint32_t>(std::time(nullptr)));
-}
-
 void closeErrorFile() {
     FILE* err = errStream();
     std::fflush(err);
@@ -88,6 +81,12 @@ int compileRun(int argc, const char* const* argv) {
 }
 
 }  // namespace
+
+void resetRunState() {
+    resetLineTracking();
+    beginMessages(MessageSettings{});
+    seedRandom(static_cast<uint32_t>(std::time(nullptr)));
+}
 
 int runVlc3(int argc, const char* const* argv) {
     resetRunState();

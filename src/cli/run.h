@@ -10,6 +10,11 @@
 // process behave like two processes.
 int runVlc3(int argc, const char* const* argv);
 
+// Starts the process-wide state of a compile afresh: the line tracking, the
+// messages (their settings and the position reported last) and the random
+// generator. Whoever compiles in-process calls it before each compile.
+void resetRunState();
+
 struct Options;
 // Loads the source, leaving the name that was opened in the options, and
 // settles the destination name there.

@@ -10,6 +10,8 @@
 
 namespace {
 
+SourceReader g_reader;
+
 // A source saved by an editor that marks UTF-8 begins with EF BB BF. No
 // Shift_JIS text begins with those bytes (EF BB is no assigned character), so
 // they are dropped and line 1 compiles as written.
@@ -39,7 +41,19 @@ bool readStandardInput(SourceText& text) {
     return true;
 }
 
+// One name tried for openSource: through the host's reader when there is one.
+bool readCandidate(std::string& name, SourceText& text) {
+    if (!g_reader) return readfile(name.c_str(), text);
+    std::optional<std::string> bytes = g_reader(name);
+    if (!bytes) return false;
+    text.assign(bytes->begin(), bytes->end());
+    finishText(text);
+    return true;
+}
+
 }  // namespace
+
+void setSourceReader(SourceReader reader) { g_reader = std::move(reader); }
 
 bool readfile(const char* name, SourceText& text) {
     if (name[0] == '-' && name[1] == '\0') return readStandardInput(text);
@@ -66,17 +80,17 @@ bool readfile(const char* name, SourceText& text) {
 SourceText openSource(std::string& name, const char* const* extensions) {
     const std::string asTyped = name;
     SourceText text;
-    bool found = readfile(name.c_str(), text);
+    bool found = readCandidate(name, text);
     for (int i = 0; !found && extensions[i]; ++i) {
         name = asTyped + extensions[i];
-        found = readfile(name.c_str(), text);
+        found = readCandidate(name, text);
     }
     // On a system whose file names keep their case, song.vls is also found.
     for (int i = 0; !found && extensions[i]; ++i) {
         std::string lowered = extensions[i];
         for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         name = asTyped + lowered;
-        found = readfile(name.c_str(), text);
+        found = readCandidate(name, text);
     }
     if (!found) fatalExit(1, "%s\tError: file not found.\n", asTyped.c_str());
     return text;
