@@ -75,7 +75,9 @@ std::string keyOf(const std::string& form, bool keywordTable) {
         return key;
     }
     if (form[0] == '@') {
-        if (form.size() > 1 && std::isalpha(static_cast<unsigned char>(form[1])))
+        // `@v n` is the at-command v; `@n`, `@msb:lsb,n` and `@bank,n`, whose
+        // letters stand for numbers, are the program change.
+        if (form.size() > 2 && std::isalpha(static_cast<unsigned char>(form[1])) && form[2] == ' ')
             return std::string("@") + static_cast<char>(std::tolower(static_cast<unsigned char>(form[1])));
         return "@";
     }

@@ -26,6 +26,12 @@ LineRange rangeInLine(std::string_view line, int lineIndex, const CompilerMessag
         if (first == std::string_view::npos) return {lineIndex, 0, 0};
         return {lineIndex, utf16Column(line, first), utf16Column(line, last + 1)};
     }
+    if (at >= line.size()) {
+        // A caret behind the line's end: what was read last is at fault.
+        size_t last = line.find_last_not_of(" \t");
+        if (last == std::string_view::npos) return {lineIndex, utf16Column(line, at), utf16Column(line, at)};
+        return {lineIndex, utf16Column(line, last), utf16Column(line, last + 1)};
+    }
     return {lineIndex, utf16Column(line, at), utf16Column(line, commandEnd(line, at))};
 }
 

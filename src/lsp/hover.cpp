@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <map>
 
 #include "lsp/command_docs.h"
 #include "lsp/command_names.h"
@@ -87,8 +88,8 @@ std::string noteHover(const NoteInfo& note) {
     else
         text += ": MIDI note " + std::to_string(note.midi);
     text += ", " + std::to_string(note.clocks) + " clocks";
-    text += "\n\nOctave and default length as this line's `o`, `<`, `>` and `l` leave them "
-            "(octave 4 and a quarter note when it sets none); the key signature and `k` are not applied.";
+    text += "\n\nOctave and default length as the track's `o`, `<`, `>` and `l` leave them "
+            "(octave 4 and a quarter note at first); macros, the key signature and `k` are not followed.";
     return text;
 }
 
@@ -123,51 +124,112 @@ std::optional<std::string> bracketHover(std::string_view code, size_t open) {
 
 }  // namespace
 
-std::optional<NoteInfo> noteAt(std::string_view line, size_t at, int whole) {
-    static constexpr int kPitchClass[] = {9, 11, 0, 2, 4, 5, 7};  // a to g
-    std::string_view code = codeOf(line);
+namespace {
+
+// What a track line leaves behind for the notes after it.
+struct TrackState {
     int octave = 4;
-    int standard = whole / 4;
-    size_t i = 0;
-    while (i < code.size() && i <= at) {
-        char c = lowerOf(code[i]);
-        size_t end = i;
-        if (c == '(' && !trackSelectionAt(code, i, end).empty()) {
-            i = end;
-        } else if (c == '[' && bracketNameAt(code.substr(i + 1)) >= 0 && !isSubTrackBracket(bracketNameAt(code.substr(i + 1)))) {
-            size_t close = code.find(']', i);
-            i = close == std::string_view::npos ? code.size() : close + 1;
-        } else if (c == '@') {
-            ++i;
-            if (i < code.size() && isLetter(code[i])) ++i;
-            skipNumberChars(code, i);
-        } else if (c == 'o') {
-            ++i;
-            size_t start = i;
-            if (i < code.size() && (code[i] == '-' || code[i] == '+')) ++i;
-            while (i < code.size() && isDigit(code[i])) ++i;
-            if (i > start) octave = std::atoi(std::string(code.substr(start, i - start)).c_str());
-        } else if (c == '<' || c == '>') {
-            octave += c == '<' ? 1 : -1;
-            ++i;
-        } else if (c == 'l') {
-            ++i;
-            standard = readLength(code, i, whole, standard);
-        } else if (c >= 'a' && c <= 'g') {
-            size_t start = i++;
-            int midi = 12 * (octave + 1) + kPitchClass[c - 'a'];
-            while (i < code.size() && std::string_view("#+-!").find(code[i]) != std::string_view::npos) {
-                if (code[i] == '#' || code[i] == '+') ++midi;
-                if (code[i] == '-') --midi;
+    int standard = 0;  // the default length in clocks
+};
+
+// The tracks a line selects: `(t1,2)` anywhere in it or `.track 1,2 {`.
+bool trackLineSelection(std::string_view code, std::vector<int>& tracks) {
+    size_t first = code.find_first_not_of(" \t");
+    if (first == std::string_view::npos || !startsWithWord(code, first, ".track")) return false;
+    size_t brace = code.find('{', first);
+    std::string asSelection = "(t" + std::string(code.substr(first + 6, brace == std::string_view::npos ? brace : brace - first - 6)) + ")";
+    size_t end = 0;
+    tracks = trackSelectionAt(asSelection, 0, end);
+    return true;
+}
+
+}  // namespace
+
+std::optional<NoteInfo> noteAt(std::string_view text, int lineIndex, size_t at) {
+    static constexpr int kPitchClass[] = {9, 11, 0, 2, 4, 5, 7};  // a to g
+    const int whole = wholeNoteOf(text);
+    std::vector<std::string_view> lines = splitLines(text);
+    if (lineIndex < 0 || static_cast<size_t>(lineIndex) >= lines.size()) return std::nullopt;
+    std::map<int, TrackState> tracks;
+    std::vector<int> selection = {0};  // music before any selection
+    auto each = [&](auto change) {
+        for (int track : selection) {
+            TrackState& state = tracks[track];
+            if (state.standard == 0) state.standard = whole / 4;
+            change(state);
+        }
+    };
+    for (int l = 0; l <= lineIndex; ++l) {
+        std::string_view code = codeOf(lines[static_cast<size_t>(l)]);
+        bool target = l == lineIndex;
+        if (trackLineSelection(code, selection)) continue;
+        size_t first = code.find_first_not_of(" \t");
+        if (first != std::string_view::npos && code[first] == '.') continue;  // a header line
+        int chordOctave = 0;
+        bool inChord = false;
+        std::optional<std::map<int, TrackState>> beforeSubTrack;
+        for (size_t i = 0; i < code.size() && (!target || i <= at);) {
+            char c = lowerOf(code[i]);
+            size_t end = i;
+            if (c == '(' && !trackSelectionAt(code, i, end).empty()) {
+                selection = trackSelectionAt(code, i, end);
+                i = end;
+            } else if (c == '[' && isSubTrackBracket(bracketNameAt(code.substr(i + 1)))) {
+                // A sub-track starts from the track's state; its own octave
+                // marks end with it.
+                beforeSubTrack = tracks;
+                i += 5;
+            } else if (c == ']' && beforeSubTrack) {
+                tracks = *beforeSubTrack;
+                beforeSubTrack.reset();
+                ++i;
+            } else if (c == '[' && bracketNameAt(code.substr(i + 1)) >= 0) {
+                size_t close = code.find(']', i);
+                i = close == std::string_view::npos ? code.size() : close + 1;
+            } else if (c == '@') {
+                ++i;
+                if (i < code.size() && isLetter(code[i])) ++i;
+                skipNumberChars(code, i);
+            } else if (c == 'o') {
+                ++i;
+                size_t start = i;
+                if (i < code.size() && (code[i] == '-' || code[i] == '+')) ++i;
+                while (i < code.size() && isDigit(code[i])) ++i;
+                int octave = std::atoi(std::string(code.substr(start, i - start)).c_str());
+                if (i > start) each([&](TrackState& state) { state.octave = octave; });
+            } else if (c == '<' || c == '>') {
+                each([&](TrackState& state) { state.octave += c == '<' ? 1 : -1; });
+                ++i;
+            } else if (c == '\'') {
+                // Octave marks inside a chord last to its closing quote.
+                if (!inChord) chordOctave = tracks[selection.front()].octave;
+                if (inChord) each([&](TrackState& state) { state.octave = chordOctave; });
+                inChord = !inChord;
+                ++i;
+            } else if (c == 'l') {
+                ++i;
+                size_t start = i;
+                TrackState& state = tracks[selection.front()];
+                int length = readLength(code, i, whole, state.standard ? state.standard : whole / 4);
+                if (i > start) each([&](TrackState& s) { s.standard = length; });
+            } else if (c >= 'a' && c <= 'g') {
+                size_t start = i++;
+                TrackState state = tracks[selection.front()];
+                if (state.standard == 0) state.standard = whole / 4;
+                int midi = 12 * (state.octave + 1) + kPitchClass[c - 'a'];
+                while (i < code.size() && std::string_view("#+-!").find(code[i]) != std::string_view::npos) {
+                    if (code[i] == '#' || code[i] == '+') ++midi;
+                    if (code[i] == '-') --midi;
+                    ++i;
+                }
+                int clocks = readLength(code, i, whole, state.standard);
+                if (target && at >= start && at < std::max(i, start + 1)) return NoteInfo{noteName(midi), midi, clocks};
+            } else if (isLetter(c)) {
+                ++i;
+                skipNumberChars(code, i);
+            } else {
                 ++i;
             }
-            int clocks = readLength(code, i, whole, standard);
-            if (at >= start && at < std::max(i, start + 1)) return NoteInfo{noteName(midi), midi, clocks};
-        } else if (isLetter(c)) {
-            ++i;
-            skipNumberChars(code, i);
-        } else {
-            ++i;
         }
     }
     return std::nullopt;
@@ -207,7 +269,7 @@ std::optional<std::string> hoverAt(std::string_view text, int lineIndex, size_t 
     if (isLetter(c)) {
         char letter = lowerOf(c);
         if (letter >= 'a' && letter <= 'g') {
-            std::optional<NoteInfo> note = noteAt(line, at, wholeNoteOf(text));
+            std::optional<NoteInfo> note = noteAt(text, lineIndex, at);
             if (note) return noteHover(*note);
         }
         return docFor(std::string(1, letter));

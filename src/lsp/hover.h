@@ -14,14 +14,16 @@
 std::optional<std::string> hoverAt(std::string_view text, int line, size_t at,
                                    const std::vector<MacroDefinition>& macros);
 
-// A note as it sounds. The octave and default length come from the `o`, `<`,
-// `>` and `l` before it in its own line (octave 4 and a quarter note when the
-// line sets none); the key signature, transposition, macros and chords are
-// not followed.
+// A note as it sounds. The octave and default length are followed through
+// the lines of its track (the first track of its selection) from the top of
+// the document: `o`, `<`, `>` (inside a chord only to its closing quote)
+// and `l`, from octave 4 and a quarter note. Macro expansions, the key
+// signature and `k` are not followed.
 struct NoteInfo {
     std::string name;  // "C#4"; middle C is C4, MIDI note 60
     int midi = 0;      // may lie outside 0 to 127, which the compiler rejects
     int clocks = 0;    // the note's length with dots and ties
 };
-// The note that covers byte `at` of `line`; nothing when no note is there.
-std::optional<NoteInfo> noteAt(std::string_view line, size_t at, int wholeNoteClocks);
+// The note that covers byte `at` of line `line` of `text`; nothing when no
+// note is there.
+std::optional<NoteInfo> noteAt(std::string_view text, int line, size_t at);

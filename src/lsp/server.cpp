@@ -335,7 +335,7 @@ void LanguageServer::recheckIncluders(const std::string& path, std::vector<std::
         const std::string& text = texts_[document.path];
         for (std::string_view line : splitLines(text)) {
             std::optional<IncludeLine> include = includeOnLine(line);
-            if (!include || findInclude(folderOf(document.path), include->name, texts_) != path) continue;
+            if (!include || !includeNames(folderOf(document.path), include->name, path)) continue;
             out.push_back(publish(uri));
             break;
         }

@@ -24,8 +24,8 @@ bool readDefinition(std::string_view line, int index, const std::string& path, M
     return true;
 }
 
-void collectMacros(const std::string& path, const OpenDocuments& open, std::set<std::string>& seen,
-                   std::vector<MacroDefinition>& out) {
+void collectMacros(const std::string& path, const std::string& folder, const OpenDocuments& open,
+                   std::set<std::string>& seen, std::vector<MacroDefinition>& out) {
     if (!seen.insert(path).second) return;
     std::optional<std::string> text = readSource(path, open);
     if (!text) return;
@@ -36,8 +36,8 @@ void collectMacros(const std::string& path, const OpenDocuments& open, std::set<
         if (!include) continue;
         // Names in included files are taken from the first document's folder,
         // as the compiler takes them from the current directory.
-        std::optional<std::string> found = findInclude(folderOf(*seen.begin()), include->name, open);
-        if (found) collectMacros(*found, open, seen, out);
+        std::optional<std::string> found = findInclude(folder, include->name, open);
+        if (found) collectMacros(*found, folder, open, seen, out);
     }
 }
 
@@ -95,7 +95,7 @@ std::vector<MacroDefinition> macrosIn(std::string_view text, const std::string& 
 std::vector<MacroDefinition> macrosWithIncludes(const std::string& path, const OpenDocuments& open) {
     std::vector<MacroDefinition> macros;
     std::set<std::string> seen;
-    collectMacros(path, open, seen, macros);
+    collectMacros(path, folderOf(path), open, seen, macros);
     return macros;
 }
 

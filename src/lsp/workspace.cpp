@@ -39,6 +39,10 @@ std::optional<std::string> findInclude(const std::string& folder, const std::str
     return std::nullopt;
 }
 
+bool includeNames(const std::string& folder, const std::string& name, const std::string& path) {
+    return !name.empty() && (resolveIn(folder, name) == path || resolveIn(folder, name + ".vlc") == path);
+}
+
 bool startsWithWord(std::string_view text, size_t at, std::string_view keyword) {
     if (text.size() < at || text.size() - at < keyword.size()) return false;
     for (size_t i = 0; i < keyword.size(); ++i) {

@@ -27,6 +27,10 @@ std::optional<std::string> readSource(const std::string& path, const OpenDocumen
 std::optional<std::string> findInclude(const std::string& folder, const std::string& name,
                                        const OpenDocuments& open);
 
+// Whether `.include name` read from `folder` means the file `path` (found or
+// not: a document that was just closed is no longer found).
+bool includeNames(const std::string& folder, const std::string& name, const std::string& path);
+
 // The name written behind `.include` on a line that holds one (after blanks),
 // with the byte range it takes; nothing on any other line.
 struct IncludeLine {
