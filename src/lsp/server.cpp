@@ -290,8 +290,9 @@ void LanguageServer::change(const json& params, std::vector<std::string>& out) {
     const std::string uri = params.at("textDocument").at("uri").get<std::string>();
     auto document = documents_.find(uri);
     if (document == documents_.end()) return;
-    const json& version = params["textDocument"]["version"];
-    if (version.is_number_integer()) document->second.version = version.get<long long>();
+    const json& identifier = params.at("textDocument");
+    if (identifier.contains("version") && identifier.at("version").is_number_integer())
+        document->second.version = identifier.at("version").get<long long>();
     std::string& text = texts_[document->second.path];
     for (const json& item : params.at("contentChanges")) applyChange(text, item);
     out.push_back(publish(uri));
