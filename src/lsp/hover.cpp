@@ -70,8 +70,8 @@ int readLength(std::string_view line, size_t& at, int whole, int standard) {
 }
 
 void skipNumberChars(std::string_view line, size_t& at) {
-    while (at < line.size() && (isDigit(line[at]) || std::string_view("$%+-,:.*^").find(line[at]) != std::string_view::npos))
-        ++at;
+    static constexpr std::string_view kNumberSigns = "$%+-,:.*^";
+    while (at < line.size() && (isDigit(line[at]) || kNumberSigns.find(line[at]) != std::string_view::npos)) ++at;
 }
 
 std::string noteName(int midi) {
@@ -122,26 +122,11 @@ std::optional<std::string> bracketHover(std::string_view code, size_t open) {
     return doc ? doc : std::optional<std::string>("`[" + name + "]`: a bracket command with no entry in the reference");
 }
 
-}  // namespace
-
-namespace {
-
 // What a track line leaves behind for the notes after it.
 struct TrackState {
     int octave = 4;
     int standard = 0;  // the default length in clocks
 };
-
-// The tracks a line selects: `(t1,2)` anywhere in it or `.track 1,2 {`.
-bool trackLineSelection(std::string_view code, std::vector<int>& tracks) {
-    size_t first = code.find_first_not_of(" \t");
-    if (first == std::string_view::npos || !startsWithWord(code, first, ".track")) return false;
-    size_t brace = code.find('{', first);
-    std::string asSelection = "(t" + std::string(code.substr(first + 6, brace == std::string_view::npos ? brace : brace - first - 6)) + ")";
-    size_t end = 0;
-    tracks = trackSelectionAt(asSelection, 0, end);
-    return true;
-}
 
 }  // namespace
 
@@ -162,7 +147,7 @@ std::optional<NoteInfo> noteAt(std::string_view text, int lineIndex, size_t at) 
     for (int l = 0; l <= lineIndex; ++l) {
         std::string_view code = codeOf(lines[static_cast<size_t>(l)]);
         bool target = l == lineIndex;
-        if (trackLineSelection(code, selection)) continue;
+        if (trackBlockSelection(code, selection)) continue;
         size_t first = code.find_first_not_of(" \t");
         if (first != std::string_view::npos && code[first] == '.') continue;  // a header line
         int chordOctave = 0;

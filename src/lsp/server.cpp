@@ -89,30 +89,11 @@ json locationJson(const std::string& path, int line, int start, int end) {
     return {{"uri", uriOfPath(path)}, {"range", rangeJson({line, start, end})}};
 }
 
-int completionKind(CompletionKind kind) {
-    switch (kind) {
-        case CompletionKind::kDotCommand:
-        case CompletionKind::kBracketCommand:
-            return 14;  // Keyword
-        case CompletionKind::kMacro:
-            return 3;  // Function
-        case CompletionKind::kDevice:
-            return 20;  // EnumMember
-    }
-    return 1;
-}
-
-int symbolKind(SymbolKind kind) {
-    switch (kind) {
-        case SymbolKind::kTrack:
-            return 3;  // Namespace
-        case SymbolKind::kMacro:
-            return 12;  // Function
-        case SymbolKind::kMark:
-            return 24;  // Event
-    }
-    return 13;
-}
+// The protocol's numbers for the kinds of names: completion items (Keyword,
+// Function, EnumMember) and symbols (Namespace, Function, Event), in the
+// order of the enums.
+constexpr int kCompletionItemKinds[] = {14, 14, 3, 20};  // dot-command, bracket command, macro, device
+constexpr int kSymbolKinds[] = {3, 12, 24};               // track, macro, mark
 
 // Applies one content change; a change with a range (a client that sends
 // pieces although the server asks for whole documents) replaces that range.
@@ -371,7 +352,7 @@ json LanguageServer::completion(const json& params) {
     LineRange replaced{point.line_index, utf16Column(point.line, wordStart), utf16Column(point.line, point.byte)};
     for (const Completion& name : names) {
         json item = {{"label", name.label},
-                     {"kind", completionKind(name.kind)},
+                     {"kind", kCompletionItemKinds[static_cast<int>(name.kind)]},
                      {"textEdit", {{"range", rangeJson(replaced)}, {"newText", name.label}}}};
         if (!name.detail.empty()) item["detail"] = name.detail;
         items.push_back(std::move(item));
@@ -405,7 +386,10 @@ json LanguageServer::symbols(const json& params) {
     for (const OutlineSymbol& symbol : outlineOf(text)) {
         std::string_view line = lines[static_cast<size_t>(symbol.line)];
         json range = rangeJson({symbol.line, utf16Column(line, symbol.start), utf16Column(line, symbol.end)});
-        json item = {{"name", symbol.name}, {"kind", symbolKind(symbol.kind)}, {"range", range}, {"selectionRange", range}};
+        json item = {{"name", symbol.name},
+                     {"kind", kSymbolKinds[static_cast<int>(symbol.kind)]},
+                     {"range", range},
+                     {"selectionRange", range}};
         if (!symbol.detail.empty()) item["detail"] = symbol.detail;
         out.push_back(std::move(item));
     }
@@ -462,7 +446,8 @@ int serveLanguageServer(FILE* in, FILE* out) {
         // more memory than the input holds.
         char chunk[65536];
         while (static_cast<long long>(body.size()) < length) {
-            size_t want = static_cast<size_t>(std::min<long long>(length - static_cast<long long>(body.size()), sizeof chunk));
+            long long left = length - static_cast<long long>(body.size());
+            size_t want = static_cast<size_t>(std::min<long long>(left, sizeof chunk));
             size_t got = std::fread(chunk, 1, want, in);
             if (got == 0) break;
             body.append(chunk, got);

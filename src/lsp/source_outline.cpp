@@ -1,5 +1,6 @@
 #include "lsp/source_outline.h"
 
+#include <algorithm>
 #include <cctype>
 #include <set>
 
@@ -115,6 +116,17 @@ const MacroDefinition* macroAt(std::string_view line, size_t at, const std::vect
     return best;
 }
 
+bool trackBlockSelection(std::string_view code, std::vector<int>& tracks) {
+    size_t first = code.find_first_not_of(" \t");
+    if (first == std::string_view::npos || !startsWithWord(code, first, ".track")) return false;
+    // The numbers up to `{` read as those of a selection `(t...)`.
+    size_t brace = std::min(code.find('{', first), code.size());
+    std::string asSelection = "(t" + std::string(code.substr(first + 6, brace - first - 6)) + ")";
+    size_t end = 0;
+    tracks = trackSelectionAt(asSelection, 0, end);
+    return true;
+}
+
 std::string_view codeOf(std::string_view line) {
     int depth = 0;
     for (size_t i = 0; i < line.size(); ++i) {
@@ -140,13 +152,9 @@ std::vector<OutlineSymbol> outlineOf(std::string_view text) {
         }
         std::string_view code = codeOf(lines[l]);
         size_t first = code.find_first_not_of(" \t");
-        if (first != std::string_view::npos && startsWithWord(code, first, ".track")) {
-            size_t end = code.find('{', first);
-            if (end == std::string_view::npos) end = code.size();
-            std::vector<int> tracks;
-            size_t close = 0;
-            std::string asSelection = "(t" + std::string(code.substr(first + 6, end - first - 6)) + ")";
-            tracks = trackSelectionAt(asSelection, 0, close);
+        std::vector<int> tracks;
+        if (trackBlockSelection(code, tracks)) {
+            size_t end = std::min(code.find('{', first), code.size());
             selection = selectionName(tracks);
             for (int track : tracks)
                 if (tracksSeen.insert(track).second)
@@ -156,7 +164,7 @@ std::vector<OutlineSymbol> outlineOf(std::string_view text) {
         }
         for (size_t at = 0; at < code.size(); ++at) {
             size_t end = at;
-            std::vector<int> tracks = trackSelectionAt(code, at, end);
+            tracks = trackSelectionAt(code, at, end);
             if (!tracks.empty()) {
                 selection = selectionName(tracks);
                 for (int track : tracks)

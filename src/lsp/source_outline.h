@@ -50,3 +50,7 @@ std::string_view codeOf(std::string_view line);
 // The track numbers of a selection `(t1,2,3)` or `(T 4)` that begins at
 // byte `at`, with `end` set past its `)`; empty when none begins there.
 std::vector<int> trackSelectionAt(std::string_view line, size_t at, size_t& end);
+
+// The tracks of a `.track 1,2 {` line (its code, without the comment); false
+// on any other line.
+bool trackBlockSelection(std::string_view code, std::vector<int>& tracks);
