@@ -162,6 +162,10 @@ class Diagnostics(unittest.TestCase):
         self.assertEqual(self.client.diagnostics(uri), [])
         self.client.change(uri, ASSIGN + '(t1) c )\n', 3)
         self.assertEqual(short(self.client.diagnostics(uri)), [(1, 7, 8, 2, 'unknown MML.')])
+        # A change that carries no version is taken all the same.
+        self.client.notify('textDocument/didChange',
+                           {'textDocument': {'uri': uri}, 'contentChanges': [{'text': ASSIGN + '(t1) c\n'}]})
+        self.assertEqual(self.client.diagnostics(uri), [])
 
     def test_includes_come_from_open_documents_first(self):
         main = ASSIGN + '.include lib\n(t1) riff\n'
