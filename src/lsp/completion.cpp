@@ -62,6 +62,8 @@ std::vector<Completion> completionsAt(std::string_view line, size_t at, const st
         return out;
     }
     if (inAssignChannel(line, at, wordStart)) return deviceNames();
+    // A dot inside a line is a dotted length (`l8.`), where no name goes.
+    if (wordStart == at && at > 0 && line[at - 1] == '.') return out;
     for (const MacroDefinition& macro : macros) out.push_back({macro.name, CompletionKind::kMacro, macro.text});
     return out;
 }

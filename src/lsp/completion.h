@@ -19,6 +19,7 @@ struct Completion {
 //   after a `.` that begins a line, the dot-command names;
 //   after `[`, the bracket-command names;
 //   in the channel field of `.ASSIGN n {`, the device names;
-//   elsewhere in a line, the macros.
+//   elsewhere in a line, the macros (but nothing right after a dot inside a
+//   line, which is a dotted length).
 std::vector<Completion> completionsAt(std::string_view line, size_t at, const std::vector<MacroDefinition>& macros,
                                       size_t& wordStart);

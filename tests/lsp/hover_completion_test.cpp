@@ -1,8 +1,9 @@
-// Hover texts: the reference's tables read into entries, and notes.
+// Hover texts (the reference's tables read into entries, and notes) and completion.
 #include <gtest/gtest.h>
 
 #include "lsp/command_docs.h"
 #include "lsp/command_names.h"
+#include "lsp/completion.h"
 #include "lsp/hover.h"
 
 namespace {
@@ -107,6 +108,36 @@ TEST(Hover, EachFamilyFindsItsEntry) {
     }
     std::vector<MacroDefinition> macros = {{"riff", "/s.vls", 0, 8, 12, ".define riff {c d e}"}};
     EXPECT_EQ(hoverAt("(t1) c riff", 0, 8, macros).value_or(""), "macro `riff`\n\n```vls\n.define riff {c d e}\n```");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Completion, WhatFitsWhere) {
+    std::vector<MacroDefinition> macros = {{"riff", "/s.vls", 0, 8, 12, ".define riff {c}"}};
+    struct Case {
+        const char* line;
+        const char* first;  // the first name offered, or "" for none
+        size_t wordStart;
+    } cases[] = {
+        {".TE", "COMMENT", 1},
+        {"  .", "COMMENT", 3},
+        {"(t1) [BEND.S", "TIMBRE_BANK", 6},
+        {"(t1) [", "TIMBRE_BANK", 6},
+        {".ASSIGN 1 {mi", "midi1", 11},
+        {".ASSIGN 1 { ", "midi1", 12},
+        {".ASSIGN 1 {midi1, 128, ", "riff", 23},
+        {"(t1) ri", "riff", 5},
+        {"(t1) l8.", "", 8},
+    };
+    for (const Case& c : cases) {
+        size_t wordStart = 99;
+        std::string line = c.line;
+        std::vector<Completion> names = completionsAt(line, line.size(), macros, wordStart);
+        EXPECT_EQ(names.empty() ? "" : names.front().label, c.first) << c.line;
+        EXPECT_EQ(wordStart, c.wordStart) << c.line;
+    }
 }
 
 }  // namespace
