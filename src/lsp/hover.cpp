@@ -245,6 +245,13 @@ std::optional<std::string> hoverAt(std::string_view text, int lineIndex, size_t 
         if (id >= 0 && !isSubTrackBracket(id)) return bracketHover(code, open);
         if (isSubTrackBracket(id) && at <= open + 4) return bracketHover(code, open);
     }
+    // On a command's parameters (`100` of `@v100`, `91,40` of `y91,40`, a
+    // note's length), the command they belong to.
+    static constexpr std::string_view kParameterSigns = "$%+-,:.*^#!";
+    size_t command = at;
+    while (command > 0 && (isDigit(code[command]) || kParameterSigns.find(code[command]) != std::string_view::npos))
+        --command;
+    if (command != at && (isLetter(code[command]) || code[command] == '@')) at = command;
     char c = code[at];
     if (c == '@' || (at > 0 && code[at - 1] == '@' && (isLetter(c) || isDigit(c)))) {
         size_t sign = c == '@' ? at : at - 1;
