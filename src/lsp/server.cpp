@@ -211,7 +211,8 @@ json LanguageServer::request(const std::string& method, const json& params) {
             if (std::optional<int> level = warningLevelIn(params["initializationOptions"])) warning_level_ = *level;
         initialized_ = true;
         return {{"capabilities",
-                 {{"textDocumentSync", {{"openClose", true}, {"change", 1}}},
+                 {{"positionEncoding", "utf-16"},
+                  {"textDocumentSync", {{"openClose", true}, {"change", 1}}},
                   {"hoverProvider", true},
                   {"completionProvider", {{"triggerCharacters", {".", "["}}}},
                   {"definitionProvider", true},
