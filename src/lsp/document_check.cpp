@@ -133,6 +133,9 @@ std::vector<Diagnostic> checkDocument(const std::string& path, const OpenDocumen
         // The message is in the stream already.
     } catch (const std::bad_alloc&) {
         errPrintf("%s\tError: out of memory.\n", path.c_str());
+    } catch (const std::exception& failure) {
+        // The command line would end here; the server reports it and goes on.
+        errPrintf("%s\tError: the compile stopped: %s.\n", path.c_str(), failure.what());
     }
     setSourceReader({});
     setErrStream(nullptr);

@@ -21,6 +21,7 @@ constexpr int kParseError = -32700;
 constexpr int kInvalidRequest = -32600;
 constexpr int kMethodNotFound = -32601;
 constexpr int kInvalidParams = -32602;
+constexpr int kInternalError = -32603;
 constexpr int kServerNotInitialized = -32002;
 
 struct RpcError {
@@ -201,6 +202,8 @@ std::vector<std::string> LanguageServer::receive(std::string_view body) {
         if (hasId) out.insert(out.begin(), errorResponse(id, error.code, error.message));
     } catch (const json::exception& error) {
         if (hasId) out.insert(out.begin(), errorResponse(id, kInvalidParams, std::string("invalid params: ") + error.what()));
+    } catch (const std::exception& error) {
+        if (hasId) out.insert(out.begin(), errorResponse(id, kInternalError, error.what()));
     }
     return out;
 }
@@ -248,7 +251,7 @@ void LanguageServer::notification(const std::string& method, const json& params,
             configure(params["settings"]);
             for (const auto& [uri, document] : documents_) out.push_back(publish(uri));
         }
-    } catch (const json::exception&) {
+    } catch (const std::exception&) {
         // A notification has no answer, not even an error.
     } catch (const RpcError&) {
     }
