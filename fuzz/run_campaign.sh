@@ -4,8 +4,8 @@
 #
 #   fuzz/run_campaign.sh [minutes [target...]]
 #
-# minutes defaults to 30 per target; the targets are compile, dump and export
-# (all three by default).
+# minutes defaults to 30 per target; the targets are compile, dump, export and
+# lsp (all four by default).
 #
 # The committed seeds in fuzz/corpus/<target> are read, never written: new
 # inputs go to fuzz/work/<target>, and every crash, hang (over 1 s), leak or
@@ -18,7 +18,7 @@ cd "$(dirname "$0")/.."
 minutes=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(compile dump export)
+[ ${#targets[@]} -gt 0 ] || targets=(compile dump export lsp)
 build=${FUZZ_BUILD:-build-fuzz}
 
 if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
@@ -27,11 +27,17 @@ if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux
     rt=$(apt-cache search --names-only '^libclang-rt-[0-9]+-dev$' | sort -V | tail -1 | cut -d' ' -f1)
     apt-get install -y clang "${rt:-libclang-rt-dev}"
 fi
+# The language server's target needs nlohmann-json.
+if [ ! -f /usr/include/nlohmann/json.hpp ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update
+    apt-get install -y --no-install-recommends nlohmann-json3-dev
+fi
 command -v cmake >/dev/null && command -v ninja >/dev/null
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVLC3_FUZZ=ON -DVLC3_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target compile_fuzzer dump_fuzzer export_fuzzer
+cmake --build "$build" -j2 --target compile_fuzzer dump_fuzzer export_fuzzer lsp_fuzzer
 
 seconds=$((minutes * 60))
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1

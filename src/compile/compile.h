@@ -5,6 +5,7 @@
 
 #include "records/records.h"
 #include "source/lines.h"
+#include "source/load.h"
 #include "source/position.h"
 
 // What a compile decided, for the writer: the 81 track records, the header
@@ -20,5 +21,7 @@ struct CompiledSong {
 // the track lines, reporting as `messages` say; their source name names the
 // main source. With `debugDump` (-d) the line buffer is also written to
 // debug.vls.
-CompiledSong makevld(SourceText&& source, const MessageSettings& messages, bool debugDump = false);
+// Included files are read through `reader` when there is one.
+CompiledSong makevld(SourceText&& source, const MessageSettings& messages, bool debugDump = false,
+                     const SourceReader* reader = nullptr);
 

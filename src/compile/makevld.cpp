@@ -12,11 +12,11 @@ namespace {
 
 // Splits and preprocesses the source; a fault in a macro is reported on the
 // line it was found in.
-LineBuffer preprocessSource(SourceText&& source, const MessageSettings& messages) {
+LineBuffer preprocessSource(SourceText&& source, const MessageSettings& messages, const SourceReader* reader) {
     LineFileChain files;
     files.push_back(LINEFILEDATA{messages.source_name, nullptr, {}});
     try {
-        return v3macro(std::move(source), std::move(files));
+        return v3macro(std::move(source), std::move(files), reader);
     } catch (const MacroFault& fault) {
         const auto* line = reinterpret_cast<const unsigned char*>(fault.line_text.c_str());
         const LINEFILEDATA file{fault.file_name, nullptr, {}};
@@ -27,8 +27,9 @@ LineBuffer preprocessSource(SourceText&& source, const MessageSettings& messages
 
 }  // namespace
 
-CompiledSong makevld(SourceText&& source, const MessageSettings& messages, bool debugDump) {
-    LineBuffer lines = preprocessSource(std::move(source), messages);
+CompiledSong makevld(SourceText&& source, const MessageSettings& messages, bool debugDump,
+                     const SourceReader* reader) {
+    LineBuffer lines = preprocessSource(std::move(source), messages, reader);
     if (debugDump) ::debugDump(lines.text);
     // Every position of the compile points into `lines` and reports through
     // `reading`; neither outlives the compile.

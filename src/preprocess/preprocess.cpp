@@ -463,10 +463,11 @@ std::string canonicalPath(const std::string& name) {
 }
 
 // Reads an included file and splices its lines in behind line `index`.
-void includeFile(LineChain& chain, size_t index, const std::string& name, LineFileChain& files) {
+void includeFile(LineChain& chain, size_t index, const std::string& name, LineFileChain& files,
+                 const SourceReader* reader) {
     const LINEFILEDATA* includer = chain[index].where.file;
     std::string opened = name;
-    SourceText text = openSource(opened, kIncludeExtensions);
+    SourceText text = openSource(opened, kIncludeExtensions, reader);
     std::string identity = canonicalPath(opened);
     // A file that includes itself, directly or through others, would be read
     // again and again: stop and show the chain.
@@ -487,7 +488,7 @@ void includeFile(LineChain& chain, size_t index, const std::string& name, LineFi
 
 }  // namespace
 
-void expandMacroMain(LineChain& chain, LineFileChain& files) {
+void expandMacroMain(LineChain& chain, LineFileChain& files, const SourceReader* reader) {
     MacroList macros;
     MacroIndex index;
     ExpansionScratch scratch;
@@ -505,7 +506,7 @@ void expandMacroMain(LineChain& chain, LineFileChain& files) {
             }
             i = last;
         } else if (beginsWith(text, at, ".include")) {
-            includeFile(chain, i, includeName(text, at), files);
+            includeFile(chain, i, includeName(text, at), files, reader);
         } else if (beginsWith(text, at, ".track")) {
             header = false;
         } else if (at < text.size() && text[at] == '(') {
@@ -524,12 +525,12 @@ void debugDump(const std::vector<unsigned char>& text) {
     std::fclose(file);
 }
 
-LineBuffer v3macro(SourceText&& text, LineFileChain&& files) {
+LineBuffer v3macro(SourceText&& text, LineFileChain&& files, const SourceReader* reader) {
     LineBuffer out;
     out.files = std::move(files);
     LineChain chain = makeLineBuf(text, out.files.front());
     SourceText().swap(text);
-    expandMacroMain(chain, out.files);
+    expandMacroMain(chain, out.files, reader);
     joinLines(std::move(chain), out);
     return out;
 }

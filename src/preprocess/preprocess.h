@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "source/lines.h"
+#include "source/load.h"
 
 // A fault in a macro definition or call, found while preprocessing: the line
 // as it stood, its file and number, where in it, and the message. The compile
@@ -20,7 +21,7 @@ struct MacroFault {
 
 // Runs over the lines in order, expanding macros and splicing included files
 // in behind their `.include` lines.
-void expandMacroMain(LineChain& chain, LineFileChain& files);
+void expandMacroMain(LineChain& chain, LineFileChain& files, const SourceReader* reader = nullptr);
 
 // Writes the finished line buffer (without its end bytes) to
 // debug.vls in the current directory.
@@ -28,7 +29,7 @@ void debugDump(const std::vector<unsigned char>& text);
 
 // Splits, preprocesses and joins a source; `files` must already hold the main
 // source's record. The source text is released.
-LineBuffer v3macro(SourceText&& text, LineFileChain&& files);
+LineBuffer v3macro(SourceText&& text, LineFileChain&& files, const SourceReader* reader = nullptr);
 
 // Joins the line texts into the line buffer (then hands it to the debug dump).
 void joinLines(LineChain&& chain, LineBuffer& out);

@@ -39,6 +39,16 @@ bool readStandardInput(SourceText& text) {
     return true;
 }
 
+// One name tried for openSource: through the host's reader when there is one.
+bool readCandidate(std::string& name, SourceText& text, const SourceReader* reader) {
+    if (!reader || !*reader) return readfile(name.c_str(), text);
+    std::optional<std::string> bytes = (*reader)(name);
+    if (!bytes) return false;
+    text.assign(bytes->begin(), bytes->end());
+    finishText(text);
+    return true;
+}
+
 }  // namespace
 
 bool readfile(const char* name, SourceText& text) {
@@ -63,20 +73,20 @@ bool readfile(const char* name, SourceText& text) {
     return true;
 }
 
-SourceText openSource(std::string& name, const char* const* extensions) {
+SourceText openSource(std::string& name, const char* const* extensions, const SourceReader* reader) {
     const std::string asTyped = name;
     SourceText text;
-    bool found = readfile(name.c_str(), text);
+    bool found = readCandidate(name, text, reader);
     for (int i = 0; !found && extensions[i]; ++i) {
         name = asTyped + extensions[i];
-        found = readfile(name.c_str(), text);
+        found = readCandidate(name, text, reader);
     }
     // On a system whose file names keep their case, song.vls is also found.
     for (int i = 0; !found && extensions[i]; ++i) {
         std::string lowered = extensions[i];
         for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         name = asTyped + lowered;
-        found = readfile(name.c_str(), text);
+        found = readCandidate(name, text, reader);
     }
     if (!found) fatalExit(1, "%s\tError: file not found.\n", asTyped.c_str());
     return text;

@@ -23,8 +23,20 @@ for program in vlc3 vldump vld2mid; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program is not installed"
     [ -f "$prefix/share/man/man1/$program.1" ] || fail "the manual page of $program is not installed"
 done
+# The language server, when the build has it (it needs nlohmann-json): it
+# answers an initialize and ends cleanly after shutdown and exit.
+if [ -x "$build/vls-language-server" ]; then
+    server="$prefix/bin/vls-language-server"
+    [ -x "$server" ] || fail "bin/vls-language-server is not installed"
+    frame() { printf 'Content-Length: %d\r\n\r\n%s' "${#1}" "$1"; }
+    { frame '{"jsonrpc":"2.0","id":1,"method":"initialize","params":{}}'
+      frame '{"jsonrpc":"2.0","id":2,"method":"shutdown"}'
+      frame '{"jsonrpc":"2.0","method":"exit"}'; } | "$server" > "$work/lsp.out" ||
+        fail "vls-language-server did not end with exit code 0"
+    grep -q '"capabilities"' "$work/lsp.out" || fail "vls-language-server did not answer initialize"
+fi
 for page in README.md docs/guide.md docs/reference.md docs/from-other-mml.md docs/export.md \
-            docs/performance.md docs/fuzzing.md; do
+            docs/performance.md docs/fuzzing.md docs/editor-support.md; do
     [ -f "$docdir/$page" ] || fail "$page is not installed"
 done
 for piece in "$source_dir"/examples/*.vls "$source_dir"/examples/*/*.vls; do
