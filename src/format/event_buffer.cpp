@@ -59,7 +59,10 @@ void EventBuffer::putBE32(uint32_t value) {
 }
 
 void EventBuffer::putBytes(const void* bytes, size_t count) {
-    if (count == 0) return;
+    if (count == 0) {
+        checkEmptyRun();
+        return;
+    }
     checkOperand(Width::run);
     reserve(size_ + count);
     std::memcpy(block_ + size_, bytes, count);
@@ -216,6 +219,17 @@ void EventBuffer::checkOperand(Width width, unsigned value) {
         if (kind != "even") failCheck("an operand of the wrong width");
         layout_at_ = nextToken(layout, layout_at_);
     }
+}
+
+// No bytes for a run of the layout (an empty text) still stand for it: the
+// rest of the event is then unchecked, as behind any run.
+void EventBuffer::checkEmptyRun() {
+    if (checked_row_ < 0) return;
+    std::string_view kind = tokenAt(kEventTable[checked_row_].layout, layout_at_);
+    if (kind.empty() || takesByte(kind) || takesWord(kind) || takesLongWord(kind) || takesDuration(kind) ||
+        isOneOf(kind, {"fnote", "fdur", "even"}))
+        return;
+    checked_row_ = kFree;
 }
 
 void EventBuffer::checkPadding() {

@@ -128,6 +128,7 @@ private:
     void checkBegin(uint8_t row, unsigned code);
     void checkOperand(Width width, unsigned value = 0);
     void checkPadding();
+    void checkEmptyRun();
     void pauseChecks() { checked_row_ = kUnchecked; }
     void noteRawBytes() { raw_written_ = true; }
     [[noreturn]] void failCheck(const char* what) const;
@@ -148,6 +149,7 @@ private:
     void checkBegin(uint8_t, unsigned) {}
     void checkOperand(Width, unsigned = 0) {}
     void checkPadding() {}
+    void checkEmptyRun() {}
     void pauseChecks() {}
     void noteRawBytes() {}
 #endif

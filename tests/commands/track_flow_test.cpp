@@ -95,6 +95,8 @@ TEST(TrackFlow, CommentAndEventTexts) {
     expectStreams({
         {"[COMMENT abc]", "D2 00 00 00 00 03 61 62 63 FF FF FF"},
         {"[COMMENT a/b]", "D2 00 00 00 00 03 61 2F 62 FF FF FF"},
+        // An empty text is a comment of length 0; the next event follows it.
+        {"[COMMENT]e", "D2 00 00 00 00 00 40 30 30 80 FF FF"},
         {"[COMMENT abc", error("[comment] format error.")},
         {"[EVENT word,string,\"hi\"]", "F8 00 00 00 07 00 00 00 00 68 69 00 FF FF FF FF"},
         {"[EVENT sound,adpcm,\"s\"]", "F8 00 00 00 06 02 00 00 00 73 00 FF"},
