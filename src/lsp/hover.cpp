@@ -1,5 +1,6 @@
 #include "lsp/hover.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <map>
@@ -34,8 +35,8 @@ int wholeNoteOf(std::string_view text) {
 }
 
 // A length as written after a note or `l`: a fraction of the whole note or
-// `*clocks`, dots, and `^` with more lengths. `given` is false when nothing
-// stands there, and the default length (with any dots) applies.
+// `*clocks`, dots, and `^` with more lengths, in clocks. Where no number
+// stands, the default length `standard` (with any dots) applies.
 int readLength(std::string_view line, size_t& at, int whole, int standard) {
     auto number = [&](int& value) {
         size_t start = at;
@@ -44,7 +45,8 @@ int readLength(std::string_view line, size_t& at, int whole, int standard) {
         value = static_cast<int>(n);
         return at > start;
     };
-    int total = 0;
+    // Clamped, so that a line of ties no editor would hold cannot overflow.
+    long long total = 0;
     for (bool first = true;; first = false) {
         int length = standard;
         int value = 0;
@@ -62,11 +64,11 @@ int readLength(std::string_view line, size_t& at, int whole, int standard) {
             length += added;
             ++at;
         }
-        total += length;
+        total = std::min(total + length, 100000000LL);
         if (at >= line.size() || line[at] != '^') break;
         ++at;
     }
-    return total;
+    return static_cast<int>(total);
 }
 
 void skipNumberChars(std::string_view line, size_t& at) {
@@ -147,7 +149,10 @@ std::optional<NoteInfo> noteAt(std::string_view text, int lineIndex, size_t at) 
     for (int l = 0; l <= lineIndex; ++l) {
         std::string_view code = codeOf(lines[static_cast<size_t>(l)]);
         bool target = l == lineIndex;
-        if (trackBlockSelection(code, selection)) continue;
+        if (trackBlockSelection(code, selection)) {
+            if (selection.empty()) selection = {0};
+            continue;
+        }
         size_t first = code.find_first_not_of(" \t");
         if (first != std::string_view::npos && code[first] == '.') continue;  // a header line
         int chordOctave = 0;
@@ -178,12 +183,15 @@ std::optional<NoteInfo> noteAt(std::string_view text, int lineIndex, size_t at) 
             } else if (c == 'o') {
                 ++i;
                 size_t start = i;
+                bool below = i < code.size() && code[i] == '-';
                 if (i < code.size() && (code[i] == '-' || code[i] == '+')) ++i;
-                while (i < code.size() && isDigit(code[i])) ++i;
-                int octave = std::atoi(std::string(code.substr(start, i - start)).c_str());
+                int octave = 0;
+                // Far outside -1 to 9 the compiler refuses the octave anyway.
+                while (i < code.size() && isDigit(code[i])) octave = std::min(octave * 10 + (code[i++] - '0'), 1000);
+                if (below) octave = -octave;
                 if (i > start) each([&](TrackState& state) { state.octave = octave; });
             } else if (c == '<' || c == '>') {
-                each([&](TrackState& state) { state.octave += c == '<' ? 1 : -1; });
+                each([&](TrackState& state) { state.octave = std::clamp(state.octave + (c == '<' ? 1 : -1), -1000, 1000); });
                 ++i;
             } else if (c == '\'') {
                 // Octave marks inside a chord last to its closing quote.

@@ -75,6 +75,10 @@ TEST(Hover, NotesFollowTheirTrack) {
         {"(t1) [BACK o6 c] c", 0, 17, "C4 60 48"},
         {"(t1) o-1 c o9 b", 0, 9, "C-1 0 48"},
         {"(t1) c / d", 0, 9, ""},
+        // Numbers no source would hold stay within bounds.
+        {"(t1) o99999999999 c", 0, 18, "C1000 12012 48"},
+        {"(t1) c*99999999999^*99999999999.^*9999999", 0, 5, "C4 60 3500000"},
+        {".track {\nc", 1, 0, "C4 60 48"},
         {"(t1) [PROGRAM 1] x", 0, 8, ""},
     };
     for (const Case& c : cases) {
