@@ -91,7 +91,13 @@ namespace {
 Pos finishNote(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
     // Only a tie read here with its own length overrides a gate given here.
     note.tieLength = false;
-    p = parseTies(skipBlanks(p), note, info, hd);
+    p = skipBlanks(p);
+    if (*p != '^' && *p != ',' && *p != '&') {
+        // Nearly every note: nothing more follows it.
+        if (!note.gateGiven && note.gate != kTieGate) note.gate = gateFromQuantize(info, note.step);
+        return p;
+    }
+    p = parseTies(p, note, info, hd);
     p = parseGate(p, note, hd);
     NoteText ignored;
     p = parseVelocity(p, ignored);
@@ -219,7 +225,9 @@ Pos noteCommand(TrackCompile& tc, Pos letter) {
         int velocity = noteVelocity(tc, t, note.velocityValue, note.velocityKind, mode, note.step);
 
         p = parseTies(skipBlanks(p), note, info, hd);
-        if (!note.gateGiven) note.gate = gateFromQuantize(info, note.step);
+        // The gate from the quantize setting is worked out by finishNote; only
+        // the pieces of an echo need it before.
+        if (!note.gateGiven && info.echo_count != 1) note.gate = gateFromQuantize(info, note.step);
         Pos q = skipBlanks(p);
         if (*q == '&') {
             note.gate = kTieGate;
