@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <span>
 #include <string>
@@ -42,15 +43,17 @@ constexpr const char* kIncludeExtensions[] = {".vlc", nullptr};
 bool isSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 bool isLineEndOrZero(char c) { return c == '\r' || c == '\n' || c == '\0'; }
 
-size_t firstNonBlank(const std::string& text) {
+size_t firstNonBlank(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && isSpaceOrTab(text[i])) ++i;
     return i;
 }
 
-bool beginsWith(const std::string& text, size_t at, std::string_view keyword) {
-    // No message is reported about the line from here, so the position needs no reading.
-    return matchKeyword(Pos(reinterpret_cast<const unsigned char*>(text.c_str()) + at, nullptr), keyword) == 0;
+bool beginsWith(std::string_view text, size_t at, std::string_view keyword) {
+    // A keyword does not reach past the text. No message is reported about
+    // the line from here, so the position needs no reading.
+    if (at > text.size() || keyword.size() > text.size() - at) return false;
+    return matchKeyword(Pos(reinterpret_cast<const unsigned char*>(text.data()) + at, nullptr), keyword) == 0;
 }
 
 // Ends the preprocessing with a fault about one line of the chain.
@@ -60,16 +63,16 @@ bool beginsWith(const std::string& text, size_t at, std::string_view keyword) {
     // the last line of a file, or one whose line end a macro call took into
     // its argument. Such a line is shown from a copy that ends with one, so
     // the display stops at the end of the text.
-    std::string shown = line.text;
+    std::string shown(line.text());
     if (shown.find_first_of("\r\n\x1a\xff") == std::string::npos) shown += '\n';
-    throw MacroFault{std::move(shown), line.where.file->file_name, line.where.line_number, std::min(at, line.text.size()),
-                     message};
+    throw MacroFault{std::move(shown), line.where.file->file_name, line.where.line_number,
+                     std::min(at, line.text().size()), message};
 }
 
 // A number behind `%` in a macro: an optional sign, then decimal digits or
 // `$` and hexadecimal digits, within the line. Returns false when none stands
 // there; `at` moves behind it.
-bool readMacroNumber(const std::string& text, size_t& at, int& value) {
+bool readMacroNumber(std::string_view text, size_t& at, int& value) {
     size_t i = at;
     while (i < text.size() && isSpaceOrTab(text[i])) ++i;
     int sign = 1;
@@ -95,7 +98,7 @@ bool readMacroNumber(const std::string& text, size_t& at, int& value) {
 
 // One argument of a macro call: skip blanks, then the run up to a comma,
 // blank, line end or comment.
-size_t getMacroArg(const std::string& text, size_t at, std::string& argument) {
+size_t getMacroArg(std::string_view text, size_t at, std::string& argument) {
     while (at < text.size() && isSpaceOrTab(text[at])) ++at;
     if (at < text.size() && text[at] == '/') {
         // A comment: the argument is empty and the call reaches the line
@@ -108,7 +111,7 @@ size_t getMacroArg(const std::string& text, size_t at, std::string& argument) {
         if (c == ',' || c == ' ' || c == '\t' || c == 255 || c == '\r' || c == '\n' || c == '/') break;
         ++at;
     }
-    argument.assign(text, start, at - start);
+    argument.assign(text.substr(start, at - start));
     return at;
 }
 
@@ -165,14 +168,14 @@ public:
         pending_.clear();
     }
     // Starts the list of candidates afresh with those of a whole line.
-    void begin(const std::string& text) {
+    void begin(std::string_view text) {
         for (uint32_t m : pending_) queued_[m] = 0;
         pending_.clear();
         add(text, 0, text.size(), 0);
     }
     // Adds the macros after `after` in list order that may begin at a place
     // in [from - 2, to) of the text (a name may reach into the range).
-    void add(const std::string& text, size_t from, size_t to, size_t after) {
+    void add(std::string_view text, size_t from, size_t to, size_t after) {
         from = from >= 2 ? from - 2 : 0;
         to = std::min(to, text.size());
         for (size_t i = from; i < to; ++i) {
@@ -207,7 +210,7 @@ public:
     }
 
 private:
-    static uint32_t keyOf(const std::string& text, size_t at, size_t length) {
+    static uint32_t keyOf(std::string_view text, size_t at, size_t length) {
         uint32_t key = static_cast<uint32_t>(length) << 24;
         for (size_t k = 0; k < length; ++k)
             key |= uint32_t{foldCase(static_cast<unsigned char>(text[at + k]))} << (16 - 8 * k);
@@ -223,7 +226,7 @@ private:
 
 // Where a line's macro calls may stand: from its first non-blank (behind the
 // name of a `.define`) up to a comment.
-size_t expansionStart(const std::string& text) {
+size_t expansionStart(std::string_view text) {
     size_t at = firstNonBlank(text);
     if (beginsWith(text, at, ".define")) {
         at += 7;
@@ -235,7 +238,7 @@ size_t expansionStart(const std::string& text) {
 
 // The first place in [at, limit) where the text holds `first` (a lower-case
 // byte) in either case; `limit` when there is none.
-size_t findFolded(const std::string& text, size_t at, size_t limit, unsigned char first) {
+size_t findFolded(std::string_view text, size_t at, size_t limit, unsigned char first) {
     if (at >= limit) return limit;
     const char* base = text.data();
     unsigned char upper = (first >= 'a' && first <= 'z') ? static_cast<unsigned char>(first - ('a' - 'A')) : first;
@@ -268,7 +271,7 @@ struct ExpansionScratch {
 // Whether [from, to) of the text holds, in either case, a byte that begins
 // some macro name. A line without one can hold no call: it is passed over
 // after a search per different first byte instead of one search per macro.
-bool mayHoldCall(const std::string& text, size_t from, size_t to, const MacroList& macros, ExpansionScratch& scratch) {
+bool mayHoldCall(std::string_view text, size_t from, size_t to, const MacroList& macros, ExpansionScratch& scratch) {
     if (scratch.first_bytes_of != macros.size()) {
         scratch.first_bytes_of = macros.size();
         scratch.first_bytes.clear();
@@ -282,7 +285,7 @@ bool mayHoldCall(const std::string& text, size_t from, size_t to, const MacroLis
 
 void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, ExpansionScratch& scratch) {
     if (macros.empty()) return;
-    std::string& text = line.text;
+    std::string_view text = line.text();
     // With a handful of macros a search per macro is cheaper than the index;
     // with many, the index spares the searches for macros the line cannot hold.
     const bool indexed = macros.size() > kScansWithoutIndex;
@@ -324,7 +327,7 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
                 if (end >= text.size() || text[end] != ',') break;
                 ++end;
             }
-            out.append(text, copied, at - copied);
+            out.append(text.substr(copied, at - copied));
             size_t from = out.size();
             appendReplacement(out, macro.body, std::span(arguments.data(), count));
             inserted.emplace_back(from, out.size());
@@ -334,8 +337,9 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
             changed = true;
         }
         if (changed) {
-            out.append(text, copied, std::string::npos);
-            text.swap(out);
+            out.append(text.substr(copied));
+            line.swapText(out);
+            text = line.text();
             // Later macros may find a name in the new text, or one that
             // reaches from the old text into it.
             if (indexed)
@@ -349,7 +353,7 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
 // Reads a `.define` from its line on. Returns the index of the line on which
 // the definition ends.
 size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros) {
-    auto lineText = [&](size_t i) -> const std::string& { return chain[i].text; };
+    auto lineText = [&](size_t i) { return chain[i].text(); };
     // The name runs to the next blank or the end of the line.
     while (at < lineText(index).size() && isSpaceOrTab(lineText(index)[at])) ++at;
     size_t nameStart = at;
@@ -369,7 +373,7 @@ size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros)
         at = 0;
     };
     for (;;) {
-        const std::string& text = lineText(line);
+        std::string_view text = lineText(line);
         while (at < text.size() && (isSpaceOrTab(text[at]) || text[at] == ',')) ++at;
         if (at >= text.size() || isLineEndOrZero(text[at]) || text[at] == '/') {
             nextLine();
@@ -394,7 +398,7 @@ size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros)
     size_t bodyAt = at + 1;
     int uses = 0;
     for (size_t l = bodyLine, i = bodyAt;;) {
-        const std::string& text = lineText(l);
+        std::string_view text = lineText(l);
         if (i >= text.size()) {
             if (l + 1 >= chain.size()) macroError(chain[l], text.size(), "macro definition is not closed.");
             ++l;
@@ -422,7 +426,7 @@ size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros)
     line = bodyLine;
     at = bodyAt;
     for (;;) {
-        const std::string& text = lineText(line);
+        std::string_view text = lineText(line);
         if (at >= text.size() || isLineEndOrZero(text[at]) || text[at] == '/') {
             if (line + 1 >= chain.size()) macroError(chain[line], std::min(at, text.size()), "macro definition is not closed.");
             ++line;
@@ -442,7 +446,7 @@ size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros)
 }
 
 // The name behind `.include`: printable, non-blank characters up to `/`.
-std::string includeName(const std::string& text, size_t at) {
+std::string includeName(std::string_view text, size_t at) {
     at += 8;
     while (at < text.size() && isSpaceOrTab(text[at])) ++at;
     size_t start = at;
@@ -451,7 +455,7 @@ std::string includeName(const std::string& text, size_t at) {
         if (c <= 0x20 || c == 0x7F || c == '/' || c == 255) break;
         ++at;
     }
-    return text.substr(start, at - start);
+    return std::string(text.substr(start, at - start));
 }
 
 std::string canonicalPath(const std::string& name) {
@@ -464,7 +468,7 @@ std::string canonicalPath(const std::string& name) {
 
 // Reads an included file and splices its lines in behind line `index`.
 void includeFile(LineChain& chain, size_t index, const std::string& name, LineFileChain& files,
-                 const SourceReader* reader) {
+                 std::deque<SourceText>& texts, const SourceReader* reader) {
     const LINEFILEDATA* includer = chain[index].where.file;
     std::string opened = name;
     SourceText text = openSource(opened, kIncludeExtensions, reader);
@@ -477,36 +481,38 @@ void includeFile(LineChain& chain, size_t index, const std::string& name, LineFi
         std::string loop = opened;
         for (const LINEFILEDATA* g = includer; g; g = g->includer) loop = g->file_name + " -> " + loop;
         std::string message = "include loop: " + loop + ".";
-        size_t at = firstNonBlank(chain[index].text);
+        size_t at = firstNonBlank(chain[index].text());
         macroError(chain[index], at + 8, message.c_str());
     }
     files.push_back(LINEFILEDATA{opened, includer, identity});
-    LineChain lines = makeLineBuf(text, files.back());
+    texts.push_back(std::move(text));
+    LineChain lines = makeLineBuf(texts.back(), files.back());
     chain.insert(chain.begin() + static_cast<std::ptrdiff_t>(index) + 1, std::make_move_iterator(lines.begin()),
                  std::make_move_iterator(lines.end()));
 }
 
 }  // namespace
 
-void expandMacroMain(LineChain& chain, LineFileChain& files, const SourceReader* reader) {
+void expandMacroMain(LineChain& chain, LineFileChain& files, std::deque<SourceText>& texts,
+                     const SourceReader* reader) {
     MacroList macros;
     MacroIndex index;
     ExpansionScratch scratch;
     bool header = true;
     for (size_t i = 0; i < chain.size(); ++i) {
         expandLine(chain[i], macros, index, scratch);
-        const std::string& text = chain[i].text;
+        std::string_view text = chain[i].text();
         size_t at = firstNonBlank(text);
         if (beginsWith(text, at, ".define")) {
             size_t last = defineMacro(chain, i, at + 7, macros);
             if (!header) {
                 // In the track lines a definition leaves empty lines behind,
                 // so the lines after it keep their numbers.
-                for (size_t l = i; l <= last; ++l) chain[l].text.assign(1, '\n');
+                for (size_t l = i; l <= last; ++l) chain[l].clearToLineEnd();
             }
             i = last;
         } else if (beginsWith(text, at, ".include")) {
-            includeFile(chain, i, includeName(text, at), files, reader);
+            includeFile(chain, i, includeName(text, at), files, texts, reader);
         } else if (beginsWith(text, at, ".track")) {
             header = false;
         } else if (at < text.size() && text[at] == '(') {
@@ -528,16 +534,18 @@ void debugDump(const std::vector<unsigned char>& text) {
 LineBuffer v3macro(SourceText&& text, LineFileChain&& files, const SourceReader* reader) {
     LineBuffer out;
     out.files = std::move(files);
-    LineChain chain = makeLineBuf(text, out.files.front());
-    SourceText().swap(text);
-    expandMacroMain(chain, out.files, reader);
+    // The lines are views into the texts read until the join copies them.
+    std::deque<SourceText> texts;
+    texts.push_back(std::move(text));
+    LineChain chain = makeLineBuf(texts.front(), out.files.front());
+    expandMacroMain(chain, out.files, texts, reader);
     joinLines(std::move(chain), out);
     return out;
 }
 
 void joinLines(LineChain&& chain, LineBuffer& out) {
     size_t total = 7;
-    for (const vlsdata& line : chain) total += line.text.size();
+    for (const vlsdata& line : chain) total += line.text().size();
     out.text.clear();
     out.text.reserve(total);
     out.lines.clear();
@@ -546,9 +554,9 @@ void joinLines(LineChain&& chain, LineBuffer& out) {
     out.line_starts.reserve(chain.size());
     for (vlsdata& line : chain) {
         out.line_starts.push_back(out.text.size());
-        out.text.insert(out.text.end(), line.text.begin(), line.text.end());
+        std::string_view text = line.text();
+        out.text.insert(out.text.end(), text.begin(), text.end());
         out.lines.push_back(line.where);
-        std::string().swap(line.text);
     }
     chain.clear();
     out.text.insert(out.text.end(), 6, 255);

@@ -1,6 +1,7 @@
 // The preprocessing pass over the line chain: macros and includes, and the
 // dump of the expanded text.
 #pragma once
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,10 @@ struct MacroFault {
 };
 
 // Runs over the lines in order, expanding macros and splicing included files
-// in behind their `.include` lines.
-void expandMacroMain(LineChain& chain, LineFileChain& files, const SourceReader* reader = nullptr);
+// in behind their `.include` lines; the texts of included files are kept in
+// `texts`, which the lines view into.
+void expandMacroMain(LineChain& chain, LineFileChain& files, std::deque<SourceText>& texts,
+                     const SourceReader* reader = nullptr);
 
 // Writes the finished line buffer (without its end bytes) to
 // debug.vls in the current directory.

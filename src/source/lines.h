@@ -3,6 +3,7 @@
 #pragma once
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The whole source as read, then CR, LF and four bytes 255.
@@ -26,10 +27,28 @@ struct LINEFILEDATA {
 using LineFileChain = std::deque<LINEFILEDATA>;
 
 // One line while the preprocessor works: its text with its line end (CR LF or
-// LF; a byte 255 inside a line ends it and stays in it), and its origin.
+// LF; a byte 255 inside a line ends it and stays in it), and its origin. The
+// text is a view into the loaded file, which must outlive the line, until a
+// macro or a `.define` changes it; from then on the line owns its text.
 struct vlsdata {
-    std::string text;
+    std::string_view view;
     LINEDATA where;
+    std::string owned;
+    bool is_owned = false;
+
+    std::string_view text() const { return is_owned ? std::string_view(owned) : view; }
+    // The line's text becomes `replacement`, whose old contents it takes in
+    // exchange for its own (so a scratch buffer keeps its storage).
+    void swapText(std::string& replacement) {
+        owned.swap(replacement);
+        is_owned = true;
+    }
+    // The line becomes empty but for its line end, which keeps the numbers
+    // of the lines behind it.
+    void clearToLineEnd() {
+        owned.assign(1, '\n');
+        is_owned = true;
+    }
 };
 using LineChain = std::vector<vlsdata>;
 
@@ -42,5 +61,6 @@ struct LineBuffer {
     LineFileChain files;
 };
 
-// Splits a source text block into lines numbered from 1, all from `file`.
+// Splits a source text block into lines numbered from 1, all from `file`. The
+// lines are views into `text`, which must outlive them.
 LineChain makeLineBuf(const SourceText& text, const LINEFILEDATA& file);
