@@ -63,10 +63,10 @@ bool beginsWith(std::string_view text, size_t at, std::string_view keyword) {
     // the last line of a file, or one whose line end a macro call took into
     // its argument. Such a line is shown from a copy that ends with one, so
     // the display stops at the end of the text.
-    std::string shown(line.text());
+    std::string shown(line.text);
     if (shown.find_first_of("\r\n\x1a\xff") == std::string::npos) shown += '\n';
     throw MacroFault{std::move(shown), line.where.file->file_name, line.where.line_number,
-                     std::min(at, line.text().size()), message};
+                     std::min(at, line.text.size()), message};
 }
 
 // A number behind `%` in a macro: an optional sign, then decimal digits or
@@ -283,9 +283,10 @@ bool mayHoldCall(std::string_view text, size_t from, size_t to, const MacroList&
     return false;
 }
 
-void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, ExpansionScratch& scratch) {
+void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, ExpansionScratch& scratch,
+                ChainTexts& texts) {
     if (macros.empty()) return;
-    std::string_view text = line.text();
+    std::string_view text = line.text;
     // With a handful of macros a search per macro is cheaper than the index;
     // with many, the index spares the searches for macros the line cannot hold.
     const bool indexed = macros.size() > kScansWithoutIndex;
@@ -338,8 +339,7 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
         }
         if (changed) {
             out.append(text.substr(copied));
-            line.swapText(out);
-            text = line.text();
+            line.text = text = texts.change(text, out);
             // Later macros may find a name in the new text, or one that
             // reaches from the old text into it.
             if (indexed)
@@ -353,7 +353,7 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
 // Reads a `.define` from its line on. Returns the index of the line on which
 // the definition ends.
 size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros) {
-    auto lineText = [&](size_t i) { return chain[i].text(); };
+    auto lineText = [&](size_t i) { return chain[i].text; };
     // The name runs to the next blank or the end of the line.
     while (at < lineText(index).size() && isSpaceOrTab(lineText(index)[at])) ++at;
     size_t nameStart = at;
@@ -468,7 +468,7 @@ std::string canonicalPath(const std::string& name) {
 
 // Reads an included file and splices its lines in behind line `index`.
 void includeFile(LineChain& chain, size_t index, const std::string& name, LineFileChain& files,
-                 std::deque<SourceText>& texts, const SourceReader* reader) {
+                 ChainTexts& texts, const SourceReader* reader) {
     const LINEFILEDATA* includer = chain[index].where.file;
     std::string opened = name;
     SourceText text = openSource(opened, kIncludeExtensions, reader);
@@ -481,34 +481,33 @@ void includeFile(LineChain& chain, size_t index, const std::string& name, LineFi
         std::string loop = opened;
         for (const LINEFILEDATA* g = includer; g; g = g->includer) loop = g->file_name + " -> " + loop;
         std::string message = "include loop: " + loop + ".";
-        size_t at = firstNonBlank(chain[index].text());
+        size_t at = firstNonBlank(chain[index].text);
         macroError(chain[index], at + 8, message.c_str());
     }
     files.push_back(LINEFILEDATA{opened, includer, identity});
-    texts.push_back(std::move(text));
-    LineChain lines = makeLineBuf(texts.back(), files.back());
+    texts.files.push_back(std::move(text));
+    LineChain lines = makeLineBuf(texts.files.back(), files.back());
     chain.insert(chain.begin() + static_cast<std::ptrdiff_t>(index) + 1, std::make_move_iterator(lines.begin()),
                  std::make_move_iterator(lines.end()));
 }
 
 }  // namespace
 
-void expandMacroMain(LineChain& chain, LineFileChain& files, std::deque<SourceText>& texts,
-                     const SourceReader* reader) {
+void expandMacroMain(LineChain& chain, LineFileChain& files, ChainTexts& texts, const SourceReader* reader) {
     MacroList macros;
     MacroIndex index;
     ExpansionScratch scratch;
     bool header = true;
     for (size_t i = 0; i < chain.size(); ++i) {
-        expandLine(chain[i], macros, index, scratch);
-        std::string_view text = chain[i].text();
+        expandLine(chain[i], macros, index, scratch, texts);
+        std::string_view text = chain[i].text;
         size_t at = firstNonBlank(text);
         if (beginsWith(text, at, ".define")) {
             size_t last = defineMacro(chain, i, at + 7, macros);
             if (!header) {
                 // In the track lines a definition leaves empty lines behind,
                 // so the lines after it keep their numbers.
-                for (size_t l = i; l <= last; ++l) chain[l].clearToLineEnd();
+                for (size_t l = i; l <= last; ++l) chain[l].text = "\n";
             }
             i = last;
         } else if (beginsWith(text, at, ".include")) {
@@ -535,9 +534,9 @@ LineBuffer v3macro(SourceText&& text, LineFileChain&& files, const SourceReader*
     LineBuffer out;
     out.files = std::move(files);
     // The lines are views into the texts read until the join copies them.
-    std::deque<SourceText> texts;
-    texts.push_back(std::move(text));
-    LineChain chain = makeLineBuf(texts.front(), out.files.front());
+    ChainTexts texts;
+    texts.files.push_back(std::move(text));
+    LineChain chain = makeLineBuf(texts.files.front(), out.files.front());
     expandMacroMain(chain, out.files, texts, reader);
     joinLines(std::move(chain), out);
     return out;
@@ -545,7 +544,7 @@ LineBuffer v3macro(SourceText&& text, LineFileChain&& files, const SourceReader*
 
 void joinLines(LineChain&& chain, LineBuffer& out) {
     size_t total = 7;
-    for (const vlsdata& line : chain) total += line.text().size();
+    for (const vlsdata& line : chain) total += line.text.size();
     out.text.clear();
     out.text.reserve(total);
     out.lines.clear();
@@ -554,7 +553,7 @@ void joinLines(LineChain&& chain, LineBuffer& out) {
     out.line_starts.reserve(chain.size());
     for (vlsdata& line : chain) {
         out.line_starts.push_back(out.text.size());
-        std::string_view text = line.text();
+        std::string_view text = line.text;
         out.text.insert(out.text.end(), text.begin(), text.end());
         out.lines.push_back(line.where);
     }

@@ -21,10 +21,9 @@ struct MacroFault {
 };
 
 // Runs over the lines in order, expanding macros and splicing included files
-// in behind their `.include` lines; the texts of included files are kept in
-// `texts`, which the lines view into.
-void expandMacroMain(LineChain& chain, LineFileChain& files, std::deque<SourceText>& texts,
-                     const SourceReader* reader = nullptr);
+// in behind their `.include` lines; the texts the lines view (included files,
+// changed lines) are kept in `texts`.
+void expandMacroMain(LineChain& chain, LineFileChain& files, ChainTexts& texts, const SourceReader* reader = nullptr);
 
 // Writes the finished line buffer (without its end bytes) to
 // debug.vls in the current directory.

@@ -21,7 +21,7 @@ LineChain makeLineBuf(const SourceText& text, const LINEFILEDATA& file) {
         const unsigned char* q = lineFeed < next255 ? lineFeed : next255;
         if (q < end) ++q;  // the line end belongs to the line
         chain.push_back(vlsdata{std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p)),
-                                LINEDATA{&file, number++}, {}, false});
+                                LINEDATA{&file, number++}});
         p = q;
     }
     return chain;

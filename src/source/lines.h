@@ -2,6 +2,7 @@
 // number, and the joined line buffer that the compile loops scan.
 #pragma once
 #include <deque>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,29 +29,35 @@ using LineFileChain = std::deque<LINEFILEDATA>;
 
 // One line while the preprocessor works: its text with its line end (CR LF or
 // LF; a byte 255 inside a line ends it and stays in it), and its origin. The
-// text is a view into the loaded file, which must outlive the line, until a
-// macro or a `.define` changes it; from then on the line owns its text.
+// text is a view into the file as read, or into the new text of a line that
+// a macro changed (`ChainTexts` keeps both).
 struct vlsdata {
-    std::string_view view;
+    std::string_view text;
     LINEDATA where;
-    std::string owned;
-    bool is_owned = false;
-
-    std::string_view text() const { return is_owned ? std::string_view(owned) : view; }
-    // The line's text becomes `replacement`, whose old contents it takes in
-    // exchange for its own (so a scratch buffer keeps its storage).
-    void swapText(std::string& replacement) {
-        owned.swap(replacement);
-        is_owned = true;
-    }
-    // The line becomes empty but for its line end, which keeps the numbers
-    // of the lines behind it.
-    void clearToLineEnd() {
-        owned.assign(1, '\n');
-        is_owned = true;
-    }
 };
 using LineChain = std::vector<vlsdata>;
+
+// The texts the lines of a chain view, kept until the lines are joined: the
+// files as read, and the lines that macros changed. A deque keeps each where
+// it is while more are added.
+struct ChainTexts {
+    std::deque<SourceText> files;
+    std::deque<std::string> changed;
+
+    // Keeps the new text of a line whose text is now `current`, and returns
+    // it. A line changed again (macros apply one after the other) replaces
+    // its last version, which `text` then holds, so no line keeps more than
+    // one version.
+    std::string_view change(std::string_view current, std::string& text) {
+        if (!changed.empty() && changed.back().data() == current.data()) {
+            changed.back().swap(text);
+        } else {
+            changed.push_back(std::move(text));
+            text = std::string();
+        }
+        return changed.back();
+    }
+};
 
 // The text of every line back to back, then six bytes 255, with one LINEDATA
 // record per line in the same order and where each line begins.
