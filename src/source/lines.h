@@ -2,7 +2,9 @@
 // number, and the joined line buffer that the compile loops scan.
 #pragma once
 #include <deque>
+#include <memory>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,25 +40,24 @@ struct vlsdata {
 using LineChain = std::vector<vlsdata>;
 
 // The texts the lines of a chain view, kept until the lines are joined: the
-// files as read, and the lines that macros changed. A deque keeps each where
-// it is while more are added.
-struct ChainTexts {
+// files as read (a deque keeps each where it is while more are added), and
+// the lines that macros changed, copied back to back into blocks that never
+// move.
+class ChainTexts {
+public:
     std::deque<SourceText> files;
-    std::deque<std::string> changed;
 
-    // Keeps the new text of a line whose text is now `current`, and returns
-    // it. A line changed again (macros apply one after the other) replaces
-    // its last version, which `text` then holds, so no line keeps more than
-    // one version.
-    std::string_view change(std::string_view current, std::string& text) {
-        if (!changed.empty() && changed.back().data() == current.data()) {
-            changed.back().swap(text);
-        } else {
-            changed.push_back(std::move(text));
-            text = std::string();
-        }
-        return changed.back();
-    }
+    // Keeps a copy of the new text of a line whose text is now `current`,
+    // and returns it. A line changed again (macros apply one after the
+    // other) gives up its last version, which stands last in the last block,
+    // so no line keeps more than one.
+    std::string_view change(std::string_view current, std::string_view text);
+
+private:
+    static constexpr size_t kBlockSize = 1 << 20;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    size_t capacity_ = 0;  // of the last block
+    size_t used_ = 0;      // of the last block
 };
 
 // The text of every line back to back, then six bytes 255, with one LINEDATA

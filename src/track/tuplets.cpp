@@ -130,6 +130,9 @@ void rewriteTuplet(trkinf& info, EventBuffer& buf, int length, bool tied) {
     }
     info.tuplet_fields.clear();
     info.tuplet_depth = 0;
+    // The storage goes back to the track for its next tuplet.
+    nodes.clear();
+    if (info.tuplet_notes.empty()) info.tuplet_notes.swap(nodes);
 }
 
 Pos openReserved(Pos p, TrackCompile& tc) {
