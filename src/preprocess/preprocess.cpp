@@ -266,21 +266,34 @@ struct ExpansionScratch {
     // the names are), for the list when it had `first_bytes_of` entries.
     std::string first_bytes;
     size_t first_bytes_of = static_cast<size_t>(-1);
+    std::vector<size_t> spots;  // where a name may begin in the line, ascending
 };
 
-// Whether [from, to) of the text holds, in either case, a byte that begins
-// some macro name. A line without one can hold no call: it is passed over
-// after a search per different first byte instead of one search per macro.
-bool mayHoldCall(std::string_view text, size_t from, size_t to, const MacroList& macros, ExpansionScratch& scratch) {
+// Collects the places in [from, to) of the text that hold, in either case,
+// a byte that begins some macro name: a search per different first byte,
+// after which each macro is looked for at those places only. A line without
+// any holds no call.
+void collectSpots(std::string_view text, size_t from, size_t to, const MacroList& macros, ExpansionScratch& scratch) {
     if (scratch.first_bytes_of != macros.size()) {
         scratch.first_bytes_of = macros.size();
         scratch.first_bytes.clear();
         for (const Macro& macro : macros)
             if (scratch.first_bytes.find(macro.name[0]) == std::string::npos) scratch.first_bytes += macro.name[0];
     }
+    std::vector<size_t>& spots = scratch.spots;
+    spots.clear();
     for (char first : scratch.first_bytes)
-        if (findFolded(text, from, to, static_cast<unsigned char>(first)) < to) return true;
-    return false;
+        for (size_t at = findFolded(text, from, to, static_cast<unsigned char>(first)); at < to;
+             at = findFolded(text, at + 1, to, static_cast<unsigned char>(first)))
+            spots.push_back(at);
+    if (scratch.first_bytes.size() > 1) std::sort(spots.begin(), spots.end());
+}
+
+// The first spot at which the macro's name stands, or `limit`.
+size_t firstCall(std::string_view text, const std::vector<size_t>& spots, const Macro& macro, size_t limit) {
+    for (size_t at : spots)
+        if (beginsWith(text, at, macro.name)) return at;
+    return limit;
 }
 
 void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, ExpansionScratch& scratch,
@@ -299,14 +312,17 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
     // Where calls may stand; worked out again only when a macro changed the line.
     size_t start = expansionStart(text);
     size_t callsEnd = std::min(text.find('/', start), text.size());
-    if (!indexed && !mayHoldCall(text, start, callsEnd, macros, scratch)) return;
+    if (!indexed) {
+        collectSpots(text, start, callsEnd, macros, scratch);
+        if (scratch.spots.empty()) return;
+    }
     for (size_t m = 0; m < macros.size(); ++m) {
         if (indexed && !index.next(m, m)) break;
         const Macro& macro = macros[m];
         unsigned char first = static_cast<unsigned char>(macro.name[0]);
-        size_t at = start;
         size_t limit = callsEnd;
-        if (findFolded(text, at, limit, first) >= limit) continue;
+        size_t at = indexed ? findFolded(text, start, limit, first) : firstCall(text, scratch.spots, macro, limit);
+        if (at >= limit) continue;
         out.clear();
         inserted.clear();
         size_t copied = 0;
@@ -346,6 +362,7 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
                 for (const auto& range : inserted) index.add(text, range.first, range.second, m + 1);
             start = expansionStart(text);
             callsEnd = std::min(text.find('/', start), text.size());
+            if (!indexed) collectSpots(text, start, callsEnd, macros, scratch);
         }
     }
 }
