@@ -77,7 +77,10 @@ std::string lower(std::string_view text) {
 
 std::string selectionName(const std::vector<int>& tracks) {
     std::string name = "(t";
-    for (size_t i = 0; i < tracks.size(); ++i) name += (i ? "," : "") + std::to_string(tracks[i]);
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        if (i) name += ',';
+        name += std::to_string(tracks[i]);
+    }
     return name + ")";
 }
 
