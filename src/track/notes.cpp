@@ -203,7 +203,10 @@ void writeNoteEvent(Pos p, TrackCompile& tc, int track, int note, int step, int 
     if (velocityMode != kVelocityNone) info.velocity_written = 1;
 }
 
-Pos noteCommand(TrackCompile& tc, Pos letter) {
+// Runs for nearly every command of a song: the readers and writers it calls
+// are compiled into it, which spares a tenth of a compile's instructions in
+// calls and the passing of positions.
+[[gnu::flatten]] Pos noteCommand(TrackCompile& tc, Pos letter) {
     bool warned = false;
     Pos end = forEachTarget(tc, letter, [&](int t, Pos p) {
         trkinf& info = tc.inf[t];
