@@ -36,6 +36,15 @@ Pos addDots(Pos p, int32_t clocks, int kindBefore, uint16_t& length, int& kind) 
     return p;
 }
 
+// The digits of a plain decimal at p (there is at least one): the value,
+// wrapping like the 32-bit register it stands for, and the byte behind them.
+const unsigned char* readDigits(const unsigned char* p, uint32_t& value) {
+    value = 0;
+    do value = value * 10 + (*p++ - '0');
+    while (*p >= '0' && *p <= '9');
+    return p;
+}
+
 // Whether a line end lies between the two positions.
 bool crossesLineEnd(Pos from, Pos to) {
     for (Pos p = from; p < to; ++p)
@@ -126,8 +135,7 @@ Pos getNumber(Pos start, int32_t& value, int& status) {
     if (*p >= '0' && *p <= '9') {
         // The common plain decimal, read at once; a base mark behind the
         // digits carries on in the general loop below, as it would have.
-        do magnitude = magnitude * 10 + (*p++ - '0');
-        while (*p >= '0' && *p <= '9');
+        p = readDigits(p, magnitude);
         nothingRead = false;
         if (*p != '$' && *p != '%') {
             value = static_cast<int32_t>(magnitude);
@@ -224,9 +232,7 @@ Pos getLength(Pos p, uint16_t& length, int defaultLength, int& kind, const headd
     }
     if (first >= '0' && first <= '9') {
         uint32_t value = 0;
-        Pos q = p;
-        do value = value * 10 + (*q++ - '0');
-        while (*q >= '0' && *q <= '9');
+        Pos q = p + (readDigits(p.bytes(), value) - p.bytes());
         if (*q != '$' && *q != '%') {
             int32_t n = static_cast<int32_t>(value);
             return addDots(q, n != 0 ? hd.whole_note_clocks / n : 0, kLengthGiven, length, kind);
