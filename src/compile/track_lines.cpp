@@ -190,12 +190,12 @@ void finishTracks(TrackCompile& tc, Pos end, int32_t& longestClocks) {
 }
 
 void growTargetBuffers(TrackCompile& tc) {
-    for (size_t i = 0; i + 1 < tc.target.size(); ++i) {
-        const EventBuffer& buf = tc.trk[tc.target[i]].buf;
+    for (TrackSet t = tc.set(); !(*t & 0x80); ++t) {
+        EventBuffer& buf = tc.trk[*t].buf;
         if (buf.size() + 1024 <= buf.capacity()) continue;  // the common case: no tag needed
         char tag[32];
-        std::snprintf(tag, sizeof tag, "trkdata[%d].vldbuf", tc.target[i]);
-        tc.trk[tc.target[i]].buf.growBetweenCommands(tag);
+        std::snprintf(tag, sizeof tag, "trkdata[%d].vldbuf", *t);
+        buf.growBetweenCommands(tag);
     }
 }
 
@@ -293,7 +293,9 @@ void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t&
     for (;;) {
         p = skipSpace(p);
         if (atEndMark(p)) break;
-        Pos next = compileCommand(p, tc, partitionSeen);
+        // Notes are most of the commands: they skip the dispatch below.
+        unsigned char letter = foldCase(*p);
+        Pos next = letter >= 'a' && letter <= 'g' ? noteCommand(tc, p) : compileCommand(p, tc, partitionSeen);
         // A command always moves on; one that did not would be read again forever.
         if (next <= p) sourceError("SYNTAX ERROR", p);
         p = next;

@@ -203,73 +203,122 @@ void writeNoteEvent(Pos p, TrackCompile& tc, int track, int note, int step, int 
     if (velocityMode != kVelocityNone) info.velocity_written = 1;
 }
 
-// Runs for nearly every command of a song: the readers and writers it calls
-// are compiled into it, which spares a tenth of a compile's instructions in
-// calls and the passing of positions.
+namespace {
+
+// Whether a gate, velocity, tie or `&` follows a note's or rest's length:
+// `next` is the first byte behind the length's blanks and comments. Nearly
+// every note and rest of a song has none of these, and is then played
+// without their readers; what those would have done is to leave the gate to
+// the quantize setting and stop at `next`.
+bool partsFollowLength(Pos next) {
+    unsigned char c = *next;
+    return c == ',' || c == '^' || c == '&';
+}
+
+bool isOctaveMark(unsigned char c) { return c == '<' || c == '>' || c == 'o' || c == 'O'; }
+
+// What a note plays, once its text is read.
+struct PlayedNote {
+    int number = 0;       // note number
+    int octaveBefore = 0;  // the track's octave before the note's text
+    int velocityMode = kVelocityNone;
+    int velocity = 0;
+};
+
+// Writes a read note to the track and keeps the track's counts: the quantize
+// and velocity sequences move on, the played length grows, the pending ties
+// follow. `end` is the position behind the note's text.
+void playNote(TrackCompile& tc, int t, Pos end, const PlayedNote& played, const NoteText& note, bool& warned) {
+    trkinf& info = tc.inf[t];
+    info.note_written = 1;
+    size_t stepOffset = tc.trk[t].buf.size() + 1;
+    writeNoteEvent(end, tc, t, played.number, note.step, note.gate, played.velocityMode, 0, played.velocity);
+    advanceQuantizeIndex(info);
+    if (note.gate == kTieGate && info.octave != played.octaveBefore && note.step != 1 && !warned) {
+        warned = true;
+        vlserror("There is octave switch(es) between NOTE and TIE.", end, 3, 1);
+    }
+    addClocks(info, note.step);
+    if (info.velocity_sequence_enable) advanceVelocityIndex(info);
+    updateTieList(info, played.number, stepOffset, note.gate);
+}
+
+// The rest of a note's text behind its length, read in the order the
+// command's grammar gives: octave marks, gate, velocity, ties and `&`, then
+// an echo's pieces, then once more ties, gate, velocity and `&`.
+Pos readAndPlayNoteTail(TrackCompile& tc, int t, Pos p, PlayedNote& played, NoteText& note, bool& warned) {
+    trkinf& info = tc.inf[t];
+    const headdata& hd = tc.hd;
+    p = changeOctave(p, info);
+    p = parseGate(p, note, hd);
+    p = changeOctave(p, info);
+    p = parseVelocity(p, note);
+    played.velocity = noteVelocity(tc, t, note.velocityValue, note.velocityKind, played.velocityMode, note.step);
+
+    p = parseTies(skipBlanks(p), note, info, hd);
+    // The gate from the quantize setting is worked out by finishNote; only
+    // the pieces of an echo need it before.
+    if (!note.gateGiven && info.echo_count != 1) note.gate = gateFromQuantize(info, note.step);
+    Pos q = skipBlanks(p);
+    if (*q == '&') {
+        note.gate = kTieGate;
+        p = q + 1;
+    }
+
+    if (info.echo_count != 1) {
+        // Echo: pieces of the echo length first, each with the velocity
+        // moved on by the echo step.
+        if (played.velocityMode == kVelocityNone) {
+            played.velocityMode = kVelocityRelative;
+            played.velocity = info.echo_velocity_step;
+        }
+        int count = info.echo_count;
+        int piece = info.echo_length;
+        while ((count > 1 || (count == 0 && note.step > piece)) && piece > 0) {
+            writeNoteEvent(p, tc, t, played.number, piece, piece, played.velocityMode, 0, played.velocity);
+            addClocks(info, piece);  // the track's length counts every piece it plays
+            note.step = std::max(0, note.step - piece);
+            note.gate = note.gate > piece ? note.gate - piece : 0;
+            played.velocity += info.echo_velocity_step;
+            if (count != 0) --count;
+        }
+    }
+
+    p = finishNote(p, note, info, hd);
+    playNote(tc, t, p, played, note, warned);
+    return p;
+}
+
+}  // namespace
+
+// A note, read from its letter to its last byte: pitch and accidentals,
+// octave marks, length, and, for the few notes that have them, the parts
+// behind the length. Runs for nearly every command of a song, so the readers
+// and writers it calls are compiled into it, which spares a tenth of a
+// compile's instructions in calls and the passing of positions.
 [[gnu::flatten]] Pos noteCommand(TrackCompile& tc, Pos letter) {
     bool warned = false;
     Pos end = forEachTarget(tc, letter, [&](int t, Pos p) {
         trkinf& info = tc.inf[t];
-        const headdata& hd = tc.hd;
-        int octaveBefore = info.octave;
-        int number = 0;
-        NoteText note;
-        p = readNoteNumber(p, info, number);
+        PlayedNote played;
+        played.octaveBefore = info.octave;
+        p = readNoteNumber(p, info, played.number);
         p = changeOctave(p, info);
+        NoteText note;
         uint16_t length = 0;
         int kind = 0;
-        p = getLength(p, length, info.default_length, kind, hd);
+        p = getLength(p, length, info.default_length, kind, tc.hd);
         note.step = length;
-        p = changeOctave(p, info);
-        p = parseGate(p, note, hd);
-        p = changeOctave(p, info);
-        p = parseVelocity(p, note);
-        int mode = 0;
-        int velocity = noteVelocity(tc, t, note.velocityValue, note.velocityKind, mode, note.step);
 
-        p = parseTies(skipBlanks(p), note, info, hd);
-        // The gate from the quantize setting is worked out by finishNote; only
-        // the pieces of an echo need it before.
-        if (!note.gateGiven && info.echo_count != 1) note.gate = gateFromQuantize(info, note.step);
-        Pos q = skipBlanks(p);
-        if (*q == '&') {
-            note.gate = kTieGate;
-            p = q + 1;
-        }
-
-        if (info.echo_count != 1) {
-            // Echo: pieces of the echo length first, each with the velocity
-            // moved on by the echo step.
-            if (mode == kVelocityNone) {
-                mode = kVelocityRelative;
-                velocity = info.echo_velocity_step;
-            }
-            int count = info.echo_count;
-            int piece = info.echo_length;
-            while ((count > 1 || (count == 0 && note.step > piece)) && piece > 0) {
-                writeNoteEvent(p, tc, t, number, piece, piece, mode, 0, velocity);
-                addClocks(info, piece);  // the track's length counts every piece it plays
-                note.step = std::max(0, note.step - piece);
-                note.gate = note.gate > piece ? note.gate - piece : 0;
-                velocity += info.echo_velocity_step;
-                if (count != 0) --count;
-            }
-        }
-
-        p = finishNote(p, note, info, hd);
-        size_t stepOffset = tc.trk[t].buf.size() + 1;
-        writeNoteEvent(p, tc, t, number, note.step, note.gate, mode, 0, velocity);
-        advanceQuantizeIndex(info);
-        if (note.gate == kTieGate && info.octave != octaveBefore && note.step != 1 && !warned) {
-            warned = true;
-            vlserror("There is octave switch(es) between NOTE and TIE.", p, 3, 1);
-        }
-        addClocks(info, note.step);
-        if (info.velocity_sequence_enable) advanceVelocityIndex(info);
-        updateTieList(info, number, stepOffset, note.gate);
-        return p;
+        Pos next = skipBlanks(p);
+        // Octave marks count only right behind the length.
+        if (info.echo_count != 1 || isOctaveMark(*p) || partsFollowLength(next))
+            return readAndPlayNoteTail(tc, t, p, played, note, warned);
+        played.velocity = noteVelocity(tc, t, 0, kValueOmitted, played.velocityMode, note.step);
+        note.gate = gateFromQuantize(info, note.step);
+        playNote(tc, t, next, played, note, warned);
+        return next;
     });
-    forEachTrackOf(tc.set(), [&](int t) { tc.inf[t].note_written = 1; });
     return end;
 }
 
@@ -281,10 +330,16 @@ Pos restCommand(Pos p, TrackCompile& tc) {
         int kind = 0;
         q = getLength(q, length, info.default_length, kind, tc.hd);
         note.step = length;
-        q = parseGate(q, note, tc.hd);
-        NoteText ignored;
-        q = parseVelocity(q, ignored);
-        q = finishNote(q, note, info, tc.hd);
+        Pos next = skipBlanks(q);
+        if (!partsFollowLength(next)) {
+            note.gate = gateFromQuantize(info, note.step);
+            q = next;
+        } else {
+            q = parseGate(q, note, tc.hd);
+            NoteText ignored;
+            q = parseVelocity(q, ignored);
+            q = finishNote(q, note, info, tc.hd);
+        }
         writeNoteEvent(q, tc, t, 0x80, note.step, note.gate, kVelocityNone, 0, 0);
         addClocks(info, note.step);
         if (note.gate != kChordHoldGate) info.pending_ties.clear();
