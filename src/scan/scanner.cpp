@@ -45,6 +45,13 @@ const unsigned char* readDigits(const unsigned char* p, uint32_t& value) {
     return p;
 }
 
+// Whether the byte cannot begin a length (a number, a `*` count or dots) and
+// is no blank, comment or line end that the number reader would pass over.
+bool beginsNoLength(unsigned char c) {
+    return plainByte(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '$' && c != '%' && c != '*' &&
+           c != '.';
+}
+
 // Whether a line end lies between the two positions.
 bool crossesLineEnd(Pos from, Pos to) {
     for (Pos p = from; p < to; ++p)
@@ -222,14 +229,17 @@ Pos getKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* ke
 
 Pos getLength(Pos p, uint16_t& length, int defaultLength, int& kind, const headdata& hd) {
     // Most lengths are a plain decimal or none at all, with the next command
-    // right behind: those are read here without the general number reader.
-    const unsigned char first = *p;
-    if (plainByte(first) && !(first >= '0' && first <= '9') && first != '+' && first != '-' && first != '$' &&
-        first != '%' && first != '*' && first != '.') {
+    // right behind or behind a few blanks: those are read here without the
+    // general number reader. With none, the general reader would stop behind
+    // the blanks too.
+    Pos behindBlanks = p;
+    while (*behindBlanks == ' ' || *behindBlanks == '\t') ++behindBlanks;
+    if (beginsNoLength(*behindBlanks)) {
         length = static_cast<uint16_t>(defaultLength);
         kind = kLengthDefault;
-        return p;
+        return behindBlanks;
     }
+    const unsigned char first = *p;
     if (first >= '0' && first <= '9') {
         uint32_t value = 0;
         Pos q = p + (readDigits(p.bytes(), value) - p.bytes());
