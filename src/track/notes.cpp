@@ -245,8 +245,10 @@ void playNote(TrackCompile& tc, int t, Pos end, const PlayedNote& played, const 
 
 // The rest of a note's text behind its length, read in the order the
 // command's grammar gives: octave marks, gate, velocity, ties and `&`, then
-// an echo's pieces, then once more ties, gate, velocity and `&`.
-Pos readAndPlayNoteTail(TrackCompile& tc, int t, Pos p, PlayedNote& played, NoteText& note, bool& warned) {
+// an echo's pieces, then once more ties, gate, velocity and `&`. Compiled on
+// its own, with what it calls inlined, so that the note command's common
+// path stays small.
+[[gnu::noinline, gnu::flatten]] Pos readAndPlayNoteTail(TrackCompile& tc, int t, Pos p, PlayedNote& played, NoteText& note, bool& warned) {
     trkinf& info = tc.inf[t];
     const headdata& hd = tc.hd;
     p = changeOctave(p, info);

@@ -24,13 +24,11 @@ struct TrackCompile {
 // the command. For text that reads the
 // same whatever the track, read it once and use `forEachTrackOf`. `compileOne(track, p)`
 // returns the position behind the command; the position of the last track
-// is returned.
+// is returned. `compileOne` may change the set's entries but not its length.
 template <typename CompileOne>
 Pos forEachTarget(TrackCompile& tc, Pos p, CompileOne compileOne) {
     Pos end = p;
-    for (size_t i = 0; i < tc.target.size() && !(tc.target[i] & 0x80); ++i) {
-        end = compileOne(int{tc.target[i]}, p);
-    }
+    for (TrackSet t = tc.set(); !(*t & 0x80); ++t) end = compileOne(int{*t}, p);
     return end;
 }
 
