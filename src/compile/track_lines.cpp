@@ -189,16 +189,6 @@ void finishTracks(TrackCompile& tc, Pos end, int32_t& longestClocks) {
     });
 }
 
-void growTargetBuffers(TrackCompile& tc) {
-    for (TrackSet t = tc.set(); !(*t & 0x80); ++t) {
-        EventBuffer& buf = tc.trk[*t].buf;
-        if (buf.size() + 1024 <= buf.capacity()) continue;  // the common case: no tag needed
-        char tag[32];
-        std::snprintf(tag, sizeof tag, "trkdata[%d].vldbuf", *t);
-        buf.growBetweenCommands(tag);
-    }
-}
-
 // One command, from its first character c.
 Pos compileCommand(Pos c, TrackCompile& tc, bool& partitionSeen) {
     Pos p = c + 1;
@@ -299,7 +289,6 @@ void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t&
         // A command always moves on; one that did not would be read again forever.
         if (next <= p) sourceError("SYNTAX ERROR", p);
         p = next;
-        growTargetBuffers(tc);
     }
 
     forEachListedTrack(hd, [&](int t) { trk[t].buf.begin(vld::eventNamed("end")); });

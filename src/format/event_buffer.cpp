@@ -45,8 +45,11 @@ void EventBuffer::release() {
 
 void EventBuffer::reserve(size_t needed) {
     if (needed <= capacity_) return;
-    size_t grown = capacity_ + 8192;
-    while (grown < needed) grown += grown / 2 + 8192;
+    // At least 8192 more, and half again as much once the block is large, so
+    // a long track is not copied over and over as it grows.
+    size_t grown = capacity_;
+    do grown += std::max<size_t>(8192, grown / 2);
+    while (grown < needed);
     block_ = static_cast<unsigned char*>(reallocOrAlloc(block_, grown, "vldbuf"));
     capacity_ = grown;
 }
@@ -108,16 +111,6 @@ void EventBuffer::eraseBytes(size_t offset, size_t count) {
 void EventBuffer::truncate(size_t size) {
     pauseChecks();
     if (size < size_) size_ = size;
-}
-
-void EventBuffer::growBetweenCommands(const char* tag) {
-    if (size_ + 1024 > capacity_) {
-        // At least 8192 more, and half again as much once the block is
-        // large, so a long track is not copied over and over as it grows.
-        size_t grown = capacity_ + std::max<size_t>(8192, capacity_ / 2);
-        block_ = static_cast<unsigned char*>(reallocOrAlloc(block_, grown, tag));
-        capacity_ = grown;
-    }
 }
 
 #ifdef VLC3_CHECK_EVENTS

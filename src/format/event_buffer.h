@@ -111,10 +111,6 @@ public:
     // Cuts the stream back to `size` bytes (never lengthens it).
     void truncate(size_t size);
 
-    // The rule applied between commands: a block with fewer than 1024 free
-    // bytes grows by 8192.
-    void growBetweenCommands(const char* tag);
-
 private:
     enum class Width : uint8_t { byte, word, longWord, duration, run };
 

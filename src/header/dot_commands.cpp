@@ -440,7 +440,6 @@ void compileHeader(TrackRecords& trk, Pos text, Pos& rest, headdata& hd, int tra
 
     Pos p = text;
     while (run.done == Done::Scanning) {
-        trk[0].buf.growBetweenCommands("trkdata[0].vldbuf");
         p = skipSpace(p);
         Pos c = p;
         if (atEndMark(c)) {

@@ -28,10 +28,9 @@ TEST(EventBuffer, GrowsPastAnyCapacityAndKeepsContents) {
     for (int i = 0; i < 100000; ++i) buf.put(i & 0xFF);
     ASSERT_EQ(buf.size(), 100000u);
     for (int i = 0; i < 100000; i += 997) EXPECT_EQ(buf.at(i), i & 0xFF);
-    size_t before = buf.capacity();
-    buf.growBetweenCommands("test");
-    EXPECT_GE(buf.capacity() - buf.size(), 1024u);
-    EXPECT_GE(buf.capacity(), before);
+    // A large block grows by half of itself, so it never holds much more
+    // than twice what was written.
+    EXPECT_LT(buf.capacity(), 2 * buf.size() + 8192);
 }
 
 TEST(EventBuffer, IgnoresPatchesAndReadsOutsideTheStream) {
