@@ -18,9 +18,12 @@ void dropByteOrderMark(SourceText& text) {
     if (text.size() >= 3 && std::equal(kMark, kMark + 3, text.begin())) text.erase(text.begin(), text.begin() + 3);
 }
 
+// The bytes behind every source: a line end, then the end marks.
+constexpr unsigned char kTextEnd[] = {'\r', '\n', 255, 255, 255, 255};
+
 void finishText(SourceText& text) {
     dropByteOrderMark(text);
-    text.insert(text.end(), {'\r', '\n', 255, 255, 255, 255});
+    text.insert(text.end(), std::begin(kTextEnd), std::end(kTextEnd));
 }
 
 bool readStandardInput(SourceText& text) {
@@ -44,6 +47,7 @@ bool readCandidate(std::string& name, SourceText& text, const SourceReader* read
     if (!reader || !*reader) return readfile(name.c_str(), text);
     std::optional<std::string> bytes = (*reader)(name);
     if (!bytes) return false;
+    text.reserve(bytes->size() + sizeof kTextEnd);
     text.assign(bytes->begin(), bytes->end());
     finishText(text);
     return true;
@@ -65,6 +69,8 @@ bool readfile(const char* name, SourceText& text) {
         std::fclose(file);
         fatalExit(4, "%s\tError: read error.\n", name);
     }
+    // Room for the end bytes too: adding them must not move the whole text.
+    text.reserve(static_cast<size_t>(size) + sizeof kTextEnd);
     text.resize(static_cast<size_t>(size));
     size_t got = size ? std::fread(text.data(), 1, text.size(), file) : 0;
     std::fclose(file);
