@@ -36,22 +36,6 @@ Pos addDots(Pos p, int32_t clocks, int kindBefore, uint16_t& length, int& kind) 
     return p;
 }
 
-// The digits of a plain decimal at p (there is at least one): the value,
-// wrapping like the 32-bit register it stands for, and the byte behind them.
-const unsigned char* readDigits(const unsigned char* p, uint32_t& value) {
-    value = 0;
-    do value = value * 10 + (*p++ - '0');
-    while (*p >= '0' && *p <= '9');
-    return p;
-}
-
-// Whether the byte cannot begin a length (a number, a `*` count or dots) and
-// is no blank, comment or line end that the number reader would pass over.
-bool beginsNoLength(unsigned char c) {
-    return plainByte(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '$' && c != '%' && c != '*' &&
-           c != '.';
-}
-
 // Whether a line end lies between the two positions.
 bool crossesLineEnd(Pos from, Pos to) {
     for (Pos p = from; p < to; ++p)
@@ -232,8 +216,7 @@ Pos getLength(Pos p, uint16_t& length, int defaultLength, int& kind, const headd
     // right behind or behind a few blanks: those are read here without the
     // general number reader. With none, the general reader would stop behind
     // the blanks too.
-    Pos behindBlanks = p;
-    while (*behindBlanks == ' ' || *behindBlanks == '\t') ++behindBlanks;
+    Pos behindBlanks = p + (skipSpacesAndTabs(p.bytes()) - p.bytes());
     if (beginsNoLength(*behindBlanks)) {
         length = static_cast<uint16_t>(defaultLength);
         kind = kLengthDefault;

@@ -89,6 +89,28 @@ Pos getKeywordOrNumber(Pos p, int32_t& value, int& status, const char* const* ke
 // A note length: n (whole note / n), `*clocks`, or the default; then dots.
 Pos getLength(Pos p, uint16_t& length, int defaultLength, int& kind, const headdata& hd);
 
+// Whether the byte cannot begin a length (a number, a `*` count or dots) and
+// is no blank, comment or line end that the number reader would pass over.
+inline bool beginsNoLength(unsigned char c) {
+    return plainByte(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '$' && c != '%' && c != '*' &&
+           c != '.';
+}
+
+// The digits of a plain decimal at p (there is at least one): the value,
+// wrapping like the 32-bit register it stands for, and the byte behind them.
+inline const unsigned char* readDigits(const unsigned char* p, uint32_t& value) {
+    value = 0;
+    do value = value * 10 + (*p++ - '0');
+    while (*p >= '0' && *p <= '9');
+    return p;
+}
+
+// Spaces and TABs at p: the first other byte.
+inline const unsigned char* skipSpacesAndTabs(const unsigned char* p) {
+    while (*p == ' ' || *p == '\t') ++p;
+    return p;
+}
+
 // One item of a byte list: a number (7-bit groups from 256 up) or a quoted
 // text. `consumed` receives the characters read.
 void getDataItem(std::vector<unsigned char>& out, Pos p, int& consumed);

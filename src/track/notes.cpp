@@ -86,6 +86,78 @@ Pos readNoteNumber(Pos p, const trkinf& info, int& note) {
 
 namespace {
 
+bool isAccidental(unsigned char c) { return c == '#' || c == '+' || c == '-' || c == '!'; }
+
+// What may stand right behind a note's length and continue it: a gate,
+// velocity, tie or `&`.
+bool continuesNote(unsigned char c) { return c == ',' || c == '^' || c == '&'; }
+
+bool isOctaveMark(unsigned char c) { return c == '<' || c == '>' || c == 'o' || c == 'O'; }
+
+// The byte behind spaces and TABs at p, or null where the full blank
+// skipping would go on: at a comment or an ideographic space.
+const unsigned char* plainBlanksEnd(const unsigned char* p) {
+    p = skipSpacesAndTabs(p);
+    return *p == '/' || *p == 0x81 ? nullptr : p;
+}
+
+}  // namespace
+
+bool readPlainNote(const unsigned char* p, const trkinf& info, const headdata& hd, PlainNote& note) {
+    // The pitch: sharps and flats right behind the letter. A natural, or an
+    // accidental behind blanks, is for the full reader.
+    int pitchClass = kPitchClass[(*p++ | 0x20) - 'a'];
+    int accidentals = 0;
+    for (;; ++p) {
+        if (*p == '#' || *p == '+') {
+            ++accidentals;
+        } else if (*p == '-') {
+            --accidentals;
+        } else {
+            break;
+        }
+    }
+    if (*p == '!') return false;
+    if (!plainByte(*p)) {
+        const unsigned char* behind = plainBlanksEnd(p);
+        if (!behind || isAccidental(*behind)) return false;
+    }
+    int number = pitchClass + accidentals + info.key_signature[pitchClass] + 12 * info.octave + 12;
+    if (number < 0 || number > 127 || isOctaveMark(*p)) return false;
+
+    // The length: none, or a plain decimal with its dots.
+    int32_t clocks = 0;
+    const unsigned char* behindBlanks = skipSpacesAndTabs(p);
+    if (beginsNoLength(*behindBlanks)) {
+        clocks = info.default_length;
+        p = behindBlanks;
+    } else if (*p >= '0' && *p <= '9') {
+        uint32_t value = 0;
+        p = readDigits(p, value);
+        if (*p == '$' || *p == '%') return false;
+        int32_t n = static_cast<int32_t>(value);
+        clocks = n != 0 ? hd.whole_note_clocks / n : 0;
+        for (int32_t half = clocks; *p == '.';) {
+            half /= 2;
+            clocks += half;
+            if (!(p = plainBlanksEnd(p + 1))) return false;
+        }
+    } else {
+        return false;
+    }
+
+    // Nothing behind the length that continues the note.
+    if (isOctaveMark(*p)) return false;
+    const unsigned char* next = plainBlanksEnd(p);
+    if (!next || continuesNote(*next)) return false;
+    note.number = number;
+    note.step = static_cast<uint16_t>(clocks);
+    note.end = next;
+    return true;
+}
+
+namespace {
+
 // Reads, once more, what may follow a note after its ties and echo: further
 // ties, a gate, a velocity (read but not used) and `&`.
 Pos finishNote(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
@@ -205,18 +277,6 @@ void writeNoteEvent(Pos p, TrackCompile& tc, int track, int note, int step, int 
 
 namespace {
 
-// Whether a gate, velocity, tie or `&` follows a note's or rest's length:
-// `next` is the first byte behind the length's blanks and comments. Nearly
-// every note and rest of a song has none of these, and is then played
-// without their readers; what those would have done is to leave the gate to
-// the quantize setting and stop at `next`.
-bool partsFollowLength(Pos next) {
-    unsigned char c = *next;
-    return c == ',' || c == '^' || c == '&';
-}
-
-bool isOctaveMark(unsigned char c) { return c == '<' || c == '>' || c == 'o' || c == 'O'; }
-
 // What a note plays, once its text is read.
 struct PlayedNote {
     int number = 0;       // note number
@@ -291,37 +351,58 @@ void playNote(TrackCompile& tc, int t, Pos end, const PlayedNote& played, const 
     return p;
 }
 
+// A note that is not plain, read from its letter to its last byte: pitch and
+// accidentals, octave marks, length, and, for the few notes that have them,
+// the parts behind the length. Compiled on its own with the readers and
+// writers it calls inlined, which spares a tenth of its instructions in calls
+// and the passing of positions.
+[[gnu::noinline, gnu::flatten]] Pos readAndPlayNote(TrackCompile& tc, int t, Pos p, bool& warned) {
+    trkinf& info = tc.inf[t];
+    PlayedNote played;
+    played.octaveBefore = info.octave;
+    p = readNoteNumber(p, info, played.number);
+    p = changeOctave(p, info);
+    NoteText note;
+    uint16_t length = 0;
+    int kind = 0;
+    p = getLength(p, length, info.default_length, kind, tc.hd);
+    note.step = length;
+
+    Pos next = skipBlanks(p);
+    // Octave marks count only right behind the length.
+    if (info.echo_count != 1 || isOctaveMark(*p) || continuesNote(*next))
+        return readAndPlayNoteTail(tc, t, p, played, note, warned);
+    // What the readers of the parts behind the length would have done: leave
+    // the gate to the quantize setting and stop behind the blanks.
+    played.velocity = noteVelocity(tc, t, 0, kValueOmitted, played.velocityMode, note.step);
+    note.gate = gateFromQuantize(info, note.step);
+    playNote(tc, t, next, played, note, warned);
+    return next;
+}
+
 }  // namespace
 
-// A note, read from its letter to its last byte: pitch and accidentals,
-// octave marks, length, and, for the few notes that have them, the parts
-// behind the length. Runs for nearly every command of a song, so the readers
-// and writers it calls are compiled into it, which spares a tenth of a
-// compile's instructions in calls and the passing of positions.
+// A note: nearly every one is plain, read in one pass and played with the
+// gate of the quantize setting and the velocity the track gives it; the full
+// reader takes the rest.
 [[gnu::flatten]] Pos noteCommand(TrackCompile& tc, Pos letter) {
     bool warned = false;
-    Pos end = forEachTarget(tc, letter, [&](int t, Pos p) {
+    return forEachTarget(tc, letter, [&](int t, Pos p) {
         trkinf& info = tc.inf[t];
+        PlainNote plain;
+        if (info.echo_count != 1 || !readPlainNote(p.bytes(), info, tc.hd, plain))
+            return readAndPlayNote(tc, t, p, warned);
         PlayedNote played;
+        played.number = plain.number;
         played.octaveBefore = info.octave;
-        p = readNoteNumber(p, info, played.number);
-        p = changeOctave(p, info);
         NoteText note;
-        uint16_t length = 0;
-        int kind = 0;
-        p = getLength(p, length, info.default_length, kind, tc.hd);
-        note.step = length;
-
-        Pos next = skipBlanks(p);
-        // Octave marks count only right behind the length.
-        if (info.echo_count != 1 || isOctaveMark(*p) || partsFollowLength(next))
-            return readAndPlayNoteTail(tc, t, p, played, note, warned);
+        note.step = plain.step;
         played.velocity = noteVelocity(tc, t, 0, kValueOmitted, played.velocityMode, note.step);
         note.gate = gateFromQuantize(info, note.step);
-        playNote(tc, t, next, played, note, warned);
-        return next;
+        Pos end = p + (plain.end - p.bytes());
+        playNote(tc, t, end, played, note, warned);
+        return end;
     });
-    return end;
 }
 
 Pos restCommand(Pos p, TrackCompile& tc) {
@@ -333,7 +414,7 @@ Pos restCommand(Pos p, TrackCompile& tc) {
         q = getLength(q, length, info.default_length, kind, tc.hd);
         note.step = length;
         Pos next = skipBlanks(q);
-        if (!partsFollowLength(next)) {
+        if (!continuesNote(*next)) {
             note.gate = gateFromQuantize(info, note.step);
             q = next;
         } else {

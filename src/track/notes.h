@@ -41,6 +41,21 @@ struct NoteText {
 
 // The note number of the letter at p and its accidentals.
 Pos readNoteNumber(Pos p, const trkinf& info, int& note);
+
+// A note of the commonest shape: the letter, sharps and flats right behind
+// it, a plain decimal length or none, dots, then blanks and nothing that
+// continues the note.
+struct PlainNote {
+    int number = 0;
+    uint16_t step = 0;
+    const unsigned char* end = nullptr;  // behind the blanks that follow
+};
+// Reads such a note from its letter in one pass over the bytes. For any
+// other text it returns false, and the full readers (readNoteNumber,
+// changeOctave, getLength and the readers of what follows a length) take the
+// note; for a note it takes it gives what they would give. It reports
+// nothing, so a note they would report on is not plain.
+bool readPlainNote(const unsigned char* letter, const trkinf& info, const headdata& hd, PlainNote& note);
 // `^` ties: their lengths add to the step.
 Pos parseTiesSlow(Pos p, NoteText& note, const trkinf& info, const headdata& hd);
 inline Pos parseTies(Pos p, NoteText& note, const trkinf& info, const headdata& hd) {
