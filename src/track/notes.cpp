@@ -123,7 +123,7 @@ bool readPlainNote(const unsigned char* p, const trkinf& info, const headdata& h
         if (!behind || isAccidental(*behind)) return false;
     }
     int number = pitchClass + accidentals + info.key_signature[pitchClass] + 12 * info.octave + 12;
-    if (number < 0 || number > 127 || isOctaveMark(*p)) return false;
+    if (number < 0 || number > 127) return false;
 
     // The length: none, or a plain decimal with its dots.
     int32_t clocks = 0;
@@ -146,7 +146,8 @@ bool readPlainNote(const unsigned char* p, const trkinf& info, const headdata& h
         return false;
     }
 
-    // Nothing behind the length that continues the note.
+    // Nothing behind the length that continues the note. (An octave mark
+    // before the length stops here too: it is no length.)
     if (isOctaveMark(*p)) return false;
     const unsigned char* next = plainBlanksEnd(p);
     if (!next || continuesNote(*next)) return false;
