@@ -97,6 +97,14 @@ public:
         append(value);
     }
 
+    // The writes of one short event (a note, a rest: at most kShortEvent
+    // bytes), with its room made once. The bytes go through a cursor of the
+    // writer's own, stored back into the buffer when the writer goes; the
+    // buffer's own writes would check the room and store the size at every
+    // byte. The checks of the event's layout are those of the buffer's writes.
+    class ShortEvent;
+    static constexpr size_t kShortEvent = 8;
+
     unsigned char at(size_t offset) const { return offset < size_ ? block_[offset] : 0; }
     uint32_t readBE16(size_t offset) const;
     uint32_t readBE32(size_t offset) const;
@@ -153,4 +161,39 @@ private:
     unsigned char* block_ = nullptr;
     size_t size_ = 0;
     size_t capacity_ = 0;
+};
+
+class EventBuffer::ShortEvent {
+public:
+    // Starts a note, whose code byte is its number (0-127).
+    static ShortEvent note(EventBuffer& buf, unsigned note) {
+        buf.checkBegin(vld::kNoteEvent.row, note);
+        return ShortEvent(buf, note);
+    }
+    // Starts an event of the named row.
+    static ShortEvent named(EventBuffer& buf, vld::EventName event) {
+        buf.checkBegin(event.row, event.code);
+        return ShortEvent(buf, event.code);
+    }
+    ShortEvent(const ShortEvent&) = delete;
+    ShortEvent& operator=(const ShortEvent&) = delete;
+    ~ShortEvent() { buf_.size_ = static_cast<size_t>(at_ - buf_.block_); }
+
+    void put(unsigned value) {
+        buf_.checkOperand(Width::byte, value);
+        *at_++ = static_cast<unsigned char>(value);
+    }
+    void putDuration(uint32_t clocks) {
+        buf_.checkOperand(Width::duration);
+        at_ += encodeDuration(at_, clocks);
+    }
+
+private:
+    ShortEvent(EventBuffer& buf, unsigned code) : buf_(buf) {
+        if (buf.size_ + kShortEvent > buf.capacity_) buf.reserve(buf.size_ + kShortEvent);
+        at_ = buf.block_ + buf.size_;
+        *at_++ = static_cast<unsigned char>(code);
+    }
+    EventBuffer& buf_;
+    unsigned char* at_;
 };

@@ -206,15 +206,17 @@ int gateFromQuantizeItem(int q, int kind, int resolution, int step) {
 // The velocity operand of a note that gives none.
 constexpr unsigned kNoVelocityByte = 0x80;
 
-void putVelocityByte(Pos p, EventBuffer& buf, int mode, int velocity, int offset) {
-    if (mode == kVelocityNone) {
-        buf.put(kNoVelocityByte);
-    } else if (mode > 0) {
+unsigned velocityByte(Pos p, int mode, int velocity, int offset) {
+    if (mode == kVelocityNone) return kNoVelocityByte;
+    if (mode > 0) {
         if (velocity < -63 || velocity > 63) sourceError("relative velocity must be in from -63 to 63.", p);
-        buf.put(static_cast<unsigned>(0xC0 + velocity));
-    } else {
-        buf.put(static_cast<unsigned>(clampVelocity(velocity + offset)));
+        return static_cast<unsigned>(0xC0 + velocity);
     }
+    return static_cast<unsigned>(clampVelocity(velocity + offset));
+}
+
+void putVelocityByte(Pos p, EventBuffer& buf, int mode, int velocity, int offset) {
+    buf.put(velocityByte(p, mode, velocity, offset));
 }
 
 int gateFromQuantize(const trkinf& info, int step) {
@@ -251,29 +253,35 @@ void writeNoteEvent(Pos p, TrackCompile& tc, int track, int note, int step, int 
     EventBuffer& buf = tc.trk[track].buf;
     trkinf& info = tc.inf[track];
     bool rest = note == 0x80;
+    // The velocity byte is worked out first: a relative velocity out of
+    // range stops the compile before any byte of the event is written.
+    unsigned velocityOperand = rest ? 0 : velocityByte(p, velocityMode, velocity, info.velocity_offset);
+    if (velocityMode != kVelocityNone) info.velocity_written = 1;
     if (step == 0 && gate == 0 && !rest) {
-        buf.begin(vld::eventNamed("zero-length note"));
-        buf.put(static_cast<unsigned>(note));
-        putVelocityByte(p, buf, velocityMode, velocity, info.velocity_offset);
+        auto event = EventBuffer::ShortEvent::named(buf, vld::eventNamed("zero-length note"));
+        event.put(static_cast<unsigned>(note));
+        event.put(velocityOperand);
         return;
-    }
-    if (rest) {
-        buf.begin(vld::eventNamed("rest"));
-    } else {
-        buf.beginNote(static_cast<unsigned>(note));
     }
     if (info.tuplet_depth != 0) {
         // Inside a tuplet the step and gate take fixed words, rewritten
         // compactly when the tuplet closes.
+        if (rest) {
+            buf.begin(vld::eventNamed("rest"));
+        } else {
+            buf.beginNote(static_cast<unsigned>(note));
+        }
         recordTupletEvent(tc, track, nodeKind);
         buf.putBE16(static_cast<uint32_t>(step));
         buf.putBE16(static_cast<uint32_t>(gate));
-    } else {
-        buf.putDuration(static_cast<uint32_t>(step));
-        buf.putDuration(static_cast<uint32_t>(gate));
+        if (!rest) buf.put(velocityOperand);
+        return;
     }
-    if (!rest) putVelocityByte(p, buf, velocityMode, velocity, info.velocity_offset);
-    if (velocityMode != kVelocityNone) info.velocity_written = 1;
+    auto event = rest ? EventBuffer::ShortEvent::named(buf, vld::eventNamed("rest"))
+                      : EventBuffer::ShortEvent::note(buf, static_cast<unsigned>(note));
+    event.putDuration(static_cast<uint32_t>(step));
+    event.putDuration(static_cast<uint32_t>(gate));
+    if (!rest) event.put(velocityOperand);
 }
 
 namespace {
