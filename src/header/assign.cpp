@@ -119,9 +119,9 @@ Pos readChannel(Pos p, headdata& hd, bool allowAll, Channel& out) {
 }
 
 bool trackIsListed(const headdata& hd, int n) {
-    bool found = false;
-    forEachListedTrack(hd, [&](int t) { found = found || t == n; });
-    return found;
+    for (int i = 0; i < kTrackCount && !(hd.track_list[i] & 0x80); ++i)
+        if (hd.track_list[i] == n) return true;
+    return false;
 }
 
 void allocateTrack(TrackRecords& trk, headdata& hd, int n, int channel, uint16_t device) {
