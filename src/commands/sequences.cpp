@@ -144,10 +144,12 @@ void compileQuantizeList(trkinf& info, const std::vector<SequenceItem>& elements
     SequenceItem before = info.quantize.empty()
                               ? SequenceItem{info.gate_resolution, 0, kValuePlain, kValueNone}
                               : info.quantize[std::clamp<size_t>(info.quantize_count, 1, info.quantize.size()) - 1];
-    std::vector<SequenceItem> sequence;
+    // The new items take the old sequence's place and storage (a `q` stands
+    // on nearly every line); what they continue from was copied out above.
+    std::vector<SequenceItem>& sequence = info.quantize;
+    sequence.clear();
     // No element at all still leaves one item: the omitted first element.
     size_t n = std::max<size_t>(1, elements.size());
-    sequence.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         SequenceItem item = i < elements.size() ? elements[i] : SequenceItem{0, 0, kValueOmitted, kValueNone};
         if (item.kind == kValueOmitted) {
@@ -175,7 +177,6 @@ void compileQuantizeList(trkinf& info, const std::vector<SequenceItem>& elements
         sequence.push_back(item);
         before = item;
     }
-    info.quantize = std::move(sequence);
     info.quantize_count = static_cast<uint8_t>(info.quantize.size());
 }
 
