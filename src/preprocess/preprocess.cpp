@@ -3,6 +3,7 @@
 #include "preprocess/preprocess.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstdio>
 #include <cstdint>
@@ -21,11 +22,24 @@
 
 namespace {
 
+// One piece of a macro body: a run of its text, or a use of a parameter
+// (`%n`, or a bare `%`, which takes the argument behind the one used last).
+struct BodyPiece {
+    enum Kind : uint8_t { kText, kNumbered, kNext };
+    Kind kind;
+    int number;     // of a `%n`
+    size_t offset;  // of a run, within the body
+    size_t length;
+};
+
 // One macro: its name (folded to lower case), its body, its parameter count.
 struct Macro {
     std::string name;
     std::string body;
     int parameter_count = 0;
+    // The body cut where it uses parameters, once at the definition: a call
+    // then copies runs and arguments without reading the body's `%`s again.
+    std::vector<BodyPiece> pieces;
 };
 // Ordered by decreasing name length, the newest first among equal lengths,
 // so a longer name is always tried before a shorter one that begins it.
@@ -35,8 +49,10 @@ using MacroList = std::vector<Macro>;
 // itself would otherwise fill the memory.
 constexpr size_t kMaxExpandedLine = 16u << 20;
 
-// Up to this many macros, each line is simply searched once per macro.
+// Up to this many macros, a line's calls are found by a search for the first
+// bytes of their names (a set of macros is then a bit mask).
 constexpr size_t kScansWithoutIndex = 16;
+static_assert(kScansWithoutIndex <= 32);
 
 constexpr const char* kIncludeExtensions[] = {".vlc", nullptr};
 
@@ -54,6 +70,15 @@ bool beginsWith(std::string_view text, size_t at, std::string_view keyword) {
     // the line from here, so the position needs no reading.
     if (at > text.size() || keyword.size() > text.size() - at) return false;
     return matchKeyword(Pos(reinterpret_cast<const unsigned char*>(text.data()) + at, nullptr), keyword) == 0;
+}
+
+// Whether a macro's name (folded to lower case) stands at `at` of the text,
+// in either case; `at` is within the text.
+bool nameStandsAt(std::string_view text, size_t at, const std::string& name) {
+    if (name.size() > text.size() - at) return false;
+    for (size_t k = 0; k < name.size(); ++k)
+        if (foldCase(static_cast<unsigned char>(text[at + k])) != static_cast<unsigned char>(name[k])) return false;
+    return true;
 }
 
 // Ends the preprocessing with a fault about one line of the chain.
@@ -96,9 +121,29 @@ bool readMacroNumber(std::string_view text, size_t& at, int& value) {
     return true;
 }
 
+// Cuts a macro body into its runs of text and its parameter uses.
+std::vector<BodyPiece> cutBody(const std::string& body) {
+    std::vector<BodyPiece> pieces;
+    for (size_t i = 0; i < body.size();) {
+        if (body[i] != '%') {
+            size_t run = std::min(body.find('%', i), body.size());
+            pieces.push_back({BodyPiece::kText, 0, i, run - i});
+            i = run;
+            continue;
+        }
+        ++i;
+        int n = 0;
+        if (readMacroNumber(body, i, n))
+            pieces.push_back({BodyPiece::kNumbered, n, 0, 0});
+        else
+            pieces.push_back({BodyPiece::kNext, 0, 0, 0});
+    }
+    return pieces;
+}
+
 // One argument of a macro call: skip blanks, then the run up to a comma,
 // blank, line end or comment.
-size_t getMacroArg(std::string_view text, size_t at, std::string& argument) {
+size_t getMacroArg(std::string_view text, size_t at, std::string_view& argument) {
     while (at < text.size() && isSpaceOrTab(text[at])) ++at;
     if (at < text.size() && text[at] == '/') {
         // A comment: the argument is empty and the call reaches the line
@@ -111,31 +156,29 @@ size_t getMacroArg(std::string_view text, size_t at, std::string& argument) {
         if (c == ',' || c == ' ' || c == '\t' || c == 255 || c == '\r' || c == '\n' || c == '/') break;
         ++at;
     }
-    argument.assign(text.substr(start, at - start));
+    argument = text.substr(start, at - start);
     return at;
 }
 
 // The replacement of one call: the body with each `%` (or `%n`) replaced by
 // its argument.
-void appendReplacement(std::string& out, const std::string& body, std::span<const std::string> arguments) {
+void appendReplacement(std::string& out, const Macro& macro, std::span<const std::string_view> arguments) {
     size_t next = 0;  // the argument a bare `%` takes
-    for (size_t i = 0; i < body.size();) {
-        if (body[i] != '%') {
-            size_t run = body.find('%', i);
-            if (run == std::string::npos) run = body.size();
-            out.append(body, i, run - i);
-            i = run;
-            continue;
-        }
-        ++i;
-        int n = 0;
+    for (const BodyPiece& piece : macro.pieces) {
         size_t chosen;
-        if (readMacroNumber(body, i, n)) {
+        switch (piece.kind) {
+        case BodyPiece::kText:
+            out.append(macro.body, piece.offset, piece.length);
+            continue;
+        case BodyPiece::kNumbered:
             if (arguments.empty()) continue;
-            chosen = n < 1 ? 0 : std::min(static_cast<size_t>(n), arguments.size()) - 1;
-        } else {
+            chosen = piece.number < 1 ? 0 : std::min(static_cast<size_t>(piece.number), arguments.size()) - 1;
+            break;
+        case BodyPiece::kNext:
+        default:
             if (next >= arguments.size()) continue;
             chosen = next;
+            break;
         }
         out += arguments[chosen];
         next = chosen + 1;
@@ -224,17 +267,112 @@ private:
     std::vector<char> queued_;       // per macro: in `pending_`
 };
 
+// The calls a line holds, for a list of at most kScansWithoutIndex macros:
+// the places where some macro's name stands, each with the set of those
+// macros (bit m for the list's macro m). The places are found with a memchr
+// per byte that begins a name (in each case): a line holds few of them, so
+// this is far cheaper than trying every macro at every byte, and a line
+// without any is passed over after those searches.
+class CallSpots {
+public:
+    // Files the first bytes of the names of the list as it stands (the list
+    // only ever grows, so its size tells whether it changed).
+    void prepare(const MacroList& macros) {
+        if (filed_ == macros.size()) return;
+        filed_ = macros.size();
+        std::fill(std::begin(begins_), std::end(begins_), 0u);
+        std::fill(std::begin(seconds_), std::end(seconds_), 0u);
+        for (size_t m = 0; m < macros.size(); ++m) {
+            const std::string& name = macros[m].name;
+            const uint32_t bit = 1u << m;
+            fileBothCases(begins_, static_cast<unsigned char>(name[0]), bit);
+            if (name.size() == 1)
+                for (uint32_t& second : seconds_) second |= bit;
+            else
+                fileBothCases(seconds_, static_cast<unsigned char>(name[1]), bit);
+        }
+        searched_.clear();
+        for (int c = 0; c < 256; ++c)
+            if (begins_[c]) searched_ += static_cast<char>(c);
+    }
+    // Finds the places in [from, to) of the text where the name of the
+    // list's macro `after` or of a later one stands; returns the set of the
+    // macros found.
+    uint32_t find(std::string_view text, size_t from, size_t to, const MacroList& macros, size_t after) {
+        spots_.clear();
+        const uint32_t wanted = ~0u << after;
+        const char* base = text.data();
+        uint32_t found = 0;
+        bool sorted = true;
+        for (char first : searched_) {
+            const uint32_t candidates = begins_[static_cast<unsigned char>(first)] & wanted;
+            if (!candidates) continue;
+            const size_t before = spots_.size();
+            for (size_t at = from; at < to;) {
+                const void* hit = std::memchr(base + at, first, to - at);
+                if (!hit) break;
+                at = static_cast<size_t>(static_cast<const char*>(hit) - base);
+                // The names that begin with the first two bytes there are
+                // tried in full: with a handful of macros that is mostly one.
+                uint32_t named = candidates;
+                if (at + 1 < text.size()) named &= seconds_[static_cast<unsigned char>(text[at + 1])];
+                for (uint32_t left = named; left; left &= left - 1) {
+                    int m = std::countr_zero(left);
+                    if (!nameStandsAt(text, at, macros[static_cast<size_t>(m)].name)) named &= ~(1u << m);
+                }
+                if (named) spots_.push_back({at, named});
+                found |= named;
+                ++at;
+            }
+            if (before > 0 && spots_.size() > before) sorted = false;
+        }
+        // Each search gives its places in order; only places of different
+        // bytes need merging.
+        if (!sorted) std::sort(spots_.begin(), spots_.end(), [](const Spot& a, const Spot& b) { return a.at < b.at; });
+        return found;
+    }
+    // The first place at or behind `at` where the name of the list's macro
+    // `m` stands, or `limit`. `cursor` (from 0 for each macro) keeps the
+    // place of the last search: the calls are replaced left to right.
+    size_t next(size_t at, size_t m, size_t& cursor, size_t limit) const {
+        for (; cursor < spots_.size(); ++cursor) {
+            const Spot& spot = spots_[cursor];
+            if (spot.at >= at && (spot.macros & (1u << m))) return spot.at;
+        }
+        return limit;
+    }
+
+private:
+    struct Spot {
+        size_t at;
+        uint32_t macros;
+    };
+    // Files a macro under a byte of its name (folded to lower case) and the
+    // byte's other case.
+    static void fileBothCases(uint32_t (&table)[256], unsigned char folded, uint32_t bit) {
+        table[folded] |= bit;
+        if (folded >= 'a' && folded <= 'z') table[folded - ('a' - 'A')] |= bit;
+    }
+    size_t filed_ = static_cast<size_t>(-1);
+    uint32_t begins_[256] = {};   // per byte: the macros whose names begin with it
+    uint32_t seconds_[256] = {};  // per byte: the macros whose names have it second, or one byte only
+    std::string searched_;       // the bytes that begin some name, in ascending order
+    std::vector<Spot> spots_;    // ascending
+};
+
 // Where a line's macro calls may stand: from its first non-blank (behind the
 // name of a `.define`) up to a comment.
 size_t expansionStart(std::string_view text) {
     size_t at = firstNonBlank(text);
-    if (beginsWith(text, at, ".define")) {
+    if (at < text.size() && text[at] == '.' && beginsWith(text, at, ".define")) {
         at += 7;
         while (at < text.size() && isSpaceOrTab(text[at])) ++at;
         while (at < text.size() && !isSpaceOrTab(text[at]) && !isLineEndOrZero(text[at])) ++at;
     }
     return at;
 }
+
+size_t callsEndOf(std::string_view text, size_t start) { return std::min(text.find('/', start), text.size()); }
 
 // The first place in [at, limit) where the text holds `first` (a lower-case
 // byte) in either case; `limit` when there is none.
@@ -251,119 +389,99 @@ size_t findFolded(std::string_view text, size_t at, size_t limit, unsigned char 
     return end;
 }
 
-// Applies every macro, longest names first, to one line. A call is replaced
-// by its expansion, which later macros see but the same macro does not scan
-// again. The line is rebuilt once per macro that matches, so long lines with
-// many calls stay linear.
 // Buffers of the expansion, kept from line to line so that their storage is
 // allocated once rather than for every line.
 struct ExpansionScratch {
     std::string out;
-    std::vector<std::string> arguments;
-    size_t argument_count = 0;
+    std::vector<std::string_view> arguments;  // views into the line's text
     std::vector<std::pair<size_t, size_t>> inserted;  // ranges of `out` that came from bodies
-    // The different first bytes of the macro names (folded to lower case, as
-    // the names are), for the list when it had `first_bytes_of` entries.
-    std::string first_bytes;
-    size_t first_bytes_of = static_cast<size_t>(-1);
-    std::vector<size_t> spots;  // where a name may begin in the line, ascending
+    CallSpots spots;
 };
 
-// Collects the places in [from, to) of the text that hold, in either case,
-// a byte that begins some macro name: a search per different first byte,
-// after which each macro is looked for at those places only. A line without
-// any holds no call.
-void collectSpots(std::string_view text, size_t from, size_t to, const MacroList& macros, ExpansionScratch& scratch) {
-    if (scratch.first_bytes_of != macros.size()) {
-        scratch.first_bytes_of = macros.size();
-        scratch.first_bytes.clear();
-        for (const Macro& macro : macros)
-            if (scratch.first_bytes.find(macro.name[0]) == std::string::npos) scratch.first_bytes += macro.name[0];
+// Replaces every call of one macro in a line's text, left to right, into
+// `scratch.out`: `nextCall(at)` gives the place of the next call at or behind
+// `at`, or `limit` when there is none. A call takes the arguments behind its
+// name, so its replacement is not searched again. Returns whether there was
+// a call.
+template <class NextCall>
+bool replaceCalls(const vlsdata& line, std::string_view text, const Macro& macro, size_t start, size_t limit,
+                  NextCall nextCall, ExpansionScratch& scratch) {
+    std::string& out = scratch.out;
+    std::vector<std::string_view>& arguments = scratch.arguments;
+    out.clear();
+    scratch.inserted.clear();
+    size_t copied = 0;
+    bool called = false;
+    for (size_t at = nextCall(start); at < limit; at = nextCall(at)) {
+        size_t end = at + macro.name.size();
+        size_t count = 0;
+        while (static_cast<int>(count) < macro.parameter_count) {
+            if (count == arguments.size()) arguments.emplace_back();
+            end = getMacroArg(text, end, arguments[count++]);
+            if (end >= text.size() || text[end] != ',') break;
+            ++end;
+        }
+        out.append(text.substr(copied, at - copied));
+        size_t from = out.size();
+        appendReplacement(out, macro, std::span<const std::string_view>(arguments.data(), count));
+        scratch.inserted.emplace_back(from, out.size());
+        if (out.size() + (text.size() - end) > kMaxExpandedLine)
+            macroError(line, at, "macro expansion makes the line too long.");
+        copied = at = end;
+        called = true;
     }
-    std::vector<size_t>& spots = scratch.spots;
-    spots.clear();
-    for (char first : scratch.first_bytes)
-        for (size_t at = findFolded(text, from, to, static_cast<unsigned char>(first)); at < to;
-             at = findFolded(text, at + 1, to, static_cast<unsigned char>(first)))
-            spots.push_back(at);
-    if (scratch.first_bytes.size() > 1) std::sort(spots.begin(), spots.end());
+    if (called) out.append(text.substr(copied));
+    return called;
 }
 
-// The first spot at which the macro's name stands, or `limit`.
-size_t firstCall(std::string_view text, const std::vector<size_t>& spots, const Macro& macro, size_t limit) {
-    for (size_t at : spots)
-        if (beginsWith(text, at, macro.name)) return at;
-    return limit;
-}
-
+// Applies every macro, longest names first, to one line. A call is replaced
+// by its expansion, which later macros see but the same macro does not scan
+// again. The line is rebuilt once per macro that matches, so long lines with
+// many calls stay linear.
 void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, ExpansionScratch& scratch,
                 ChainTexts& texts) {
     if (macros.empty()) return;
     std::string_view text = line.text;
-    // With a handful of macros a search per macro is cheaper than the index;
-    // with many, the index spares the searches for macros the line cannot hold.
-    const bool indexed = macros.size() > kScansWithoutIndex;
-    if (indexed) {
-        index.prepare(macros);
-        index.begin(text);
-    }
-    std::string& out = scratch.out;
-    auto& inserted = scratch.inserted;
-    // Where calls may stand; worked out again only when a macro changed the line.
+    // Where calls may stand; worked out again when a macro changed the line.
     size_t start = expansionStart(text);
-    size_t callsEnd = std::min(text.find('/', start), text.size());
-    if (!indexed) {
-        collectSpots(text, start, callsEnd, macros, scratch);
-        if (scratch.spots.empty()) return;
+    size_t callsEnd = callsEndOf(text, start);
+    if (macros.size() <= kScansWithoutIndex) {
+        CallSpots& spots = scratch.spots;
+        spots.prepare(macros);
+        // The macros called, found again in the new text after each change;
+        // those called nowhere are passed over.
+        for (uint32_t called = spots.find(text, start, callsEnd, macros, 0); called;) {
+            size_t m = static_cast<size_t>(std::countr_zero(called));
+            size_t cursor = 0;
+            auto nextCall = [&](size_t at) { return spots.next(at, m, cursor, callsEnd); };
+            replaceCalls(line, text, macros[m], start, callsEnd, nextCall, scratch);
+            line.text = text = texts.change(text, scratch.out);
+            start = expansionStart(text);
+            callsEnd = callsEndOf(text, start);
+            called = spots.find(text, start, callsEnd, macros, m + 1);
+        }
+        return;
     }
-    for (size_t m = 0; m < macros.size(); ++m) {
-        if (indexed && !index.next(m, m)) break;
+    // With many macros the index spares the searches for macros the line
+    // cannot hold.
+    index.prepare(macros);
+    index.begin(text);
+    for (size_t m = 0; m < macros.size() && index.next(m, m); ++m) {
         const Macro& macro = macros[m];
         unsigned char first = static_cast<unsigned char>(macro.name[0]);
-        size_t limit = callsEnd;
-        size_t at = indexed ? findFolded(text, start, limit, first) : firstCall(text, scratch.spots, macro, limit);
-        if (at >= limit) continue;
-        out.clear();
-        inserted.clear();
-        size_t copied = 0;
-        bool changed = false;
-        for (;;) {
-            at = findFolded(text, at, limit, first);
-            if (at >= limit) break;
-            if (!beginsWith(text, at, macro.name)) {
-                ++at;
-                continue;
+        auto nextCall = [&](size_t at) {
+            for (;; ++at) {
+                at = findFolded(text, at, callsEnd, first);
+                if (at >= callsEnd || beginsWith(text, at, macro.name)) return at;
             }
-            size_t end = at + macro.name.size();
-            std::vector<std::string>& arguments = scratch.arguments;
-            size_t& count = scratch.argument_count;
-            count = 0;
-            while (static_cast<int>(count) < macro.parameter_count) {
-                if (count == arguments.size()) arguments.emplace_back();
-                end = getMacroArg(text, end, arguments[count++]);
-                if (end >= text.size() || text[end] != ',') break;
-                ++end;
-            }
-            out.append(text.substr(copied, at - copied));
-            size_t from = out.size();
-            appendReplacement(out, macro.body, std::span(arguments.data(), count));
-            inserted.emplace_back(from, out.size());
-            if (out.size() + (text.size() - end) > kMaxExpandedLine)
-                macroError(line, at, "macro expansion makes the line too long.");
-            copied = at = end;
-            changed = true;
-        }
-        if (changed) {
-            out.append(text.substr(copied));
-            line.text = text = texts.change(text, out);
-            // Later macros may find a name in the new text, or one that
-            // reaches from the old text into it.
-            if (indexed)
-                for (const auto& range : inserted) index.add(text, range.first, range.second, m + 1);
-            start = expansionStart(text);
-            callsEnd = std::min(text.find('/', start), text.size());
-            if (!indexed) collectSpots(text, start, callsEnd, macros, scratch);
-        }
+        };
+        if (!replaceCalls(line, text, macro, start, callsEnd, nextCall, scratch)) continue;
+        line.text = text = texts.change(text, scratch.out);
+        // Later macros may find a name in the new text, or one that
+        // reaches from the old text into it.
+        for (const auto& range : scratch.inserted) index.add(text, range.first, range.second, m + 1);
+        start = expansionStart(text);
+        callsEnd = callsEndOf(text, start);
     }
 }
 
@@ -456,6 +574,7 @@ size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros)
         macro.body += c;
     }
 
+    macro.pieces = cutBody(macro.body);
     size_t place = 0;
     while (place < macros.size() && macros[place].name.size() > macro.name.size()) ++place;
     macros.insert(macros.begin() + static_cast<std::ptrdiff_t>(place), std::move(macro));
