@@ -3,6 +3,7 @@
 #include "preprocess/preprocess.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <climits>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <utility>
@@ -141,6 +143,47 @@ std::vector<BodyPiece> cutBody(const std::string& body) {
     return pieces;
 }
 
+// A text built by appending, in storage kept from line to line. Most pieces
+// are a few bytes (a note, a number, a run of a macro body), which are copied
+// without a call of memcpy: the call would cost more than the copy.
+class TextBuilder {
+public:
+    void clear() { size_ = 0; }
+    size_t size() const { return size_; }
+    std::string_view view() const { return std::string_view(data_.get(), size_); }
+    void append(std::string_view text) {
+        if (text.size() > capacity_ - size_) grow(text.size());
+        char* to = data_.get() + size_;
+        if (text.size() <= kShortCopy) {
+            for (size_t i = 0; i < text.size(); ++i) to[i] = text[i];
+        } else {
+            std::memcpy(to, text.data(), text.size());
+        }
+        size_ += text.size();
+    }
+
+private:
+    static constexpr size_t kShortCopy = 16;
+    void grow(size_t more) {
+        capacity_ = std::max({capacity_ * 2, size_ + more, size_t{256}});
+        auto larger = std::make_unique_for_overwrite<char[]>(capacity_);
+        if (size_) std::memcpy(larger.get(), data_.get(), size_);
+        data_ = std::move(larger);
+    }
+    std::unique_ptr<char[]> data_;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
+// The bytes that end a macro argument: a comma, blank, line end or comment,
+// and a byte 255. Looked up in a table: the test runs for every byte of
+// every argument.
+constexpr auto kArgumentEnds = [] {
+    std::array<bool, 256> ends{};
+    for (unsigned char c : {',', ' ', '\t', '\r', '\n', '/', '\xff'}) ends[c] = true;
+    return ends;
+}();
+
 // One argument of a macro call: skip blanks, then the run up to a comma,
 // blank, line end or comment.
 size_t getMacroArg(std::string_view text, size_t at, std::string_view& argument) {
@@ -151,24 +194,20 @@ size_t getMacroArg(std::string_view text, size_t at, std::string_view& argument)
         at = std::min(text.find_first_of("\r\n", at), text.size());
     }
     size_t start = at;
-    while (at < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[at]);
-        if (c == ',' || c == ' ' || c == '\t' || c == 255 || c == '\r' || c == '\n' || c == '/') break;
-        ++at;
-    }
+    while (at < text.size() && !kArgumentEnds[static_cast<unsigned char>(text[at])]) ++at;
     argument = text.substr(start, at - start);
     return at;
 }
 
 // The replacement of one call: the body with each `%` (or `%n`) replaced by
 // its argument.
-void appendReplacement(std::string& out, const Macro& macro, std::span<const std::string_view> arguments) {
+void appendReplacement(TextBuilder& out, const Macro& macro, std::span<const std::string_view> arguments) {
     size_t next = 0;  // the argument a bare `%` takes
     for (const BodyPiece& piece : macro.pieces) {
         size_t chosen;
         switch (piece.kind) {
         case BodyPiece::kText:
-            out.append(macro.body, piece.offset, piece.length);
+            out.append(std::string_view(macro.body).substr(piece.offset, piece.length));
             continue;
         case BodyPiece::kNumbered:
             if (arguments.empty()) continue;
@@ -180,7 +219,7 @@ void appendReplacement(std::string& out, const Macro& macro, std::span<const std
             chosen = next;
             break;
         }
-        out += arguments[chosen];
+        out.append(arguments[chosen]);
         next = chosen + 1;
     }
 }
@@ -392,26 +431,34 @@ size_t findFolded(std::string_view text, size_t at, size_t limit, unsigned char 
 // Buffers of the expansion, kept from line to line so that their storage is
 // allocated once rather than for every line.
 struct ExpansionScratch {
-    std::string out;
+    // A changed line's last version and the one being built from it, in
+    // turns; the line's text views the last until the line is joined.
+    TextBuilder versions[2];
+    size_t building = 0;
     std::vector<std::string_view> arguments;  // views into the line's text
-    std::vector<std::pair<size_t, size_t>> inserted;  // ranges of `out` that came from bodies
+    std::vector<std::pair<size_t, size_t>> inserted;  // ranges of the new text that came from bodies
     CallSpots spots;
+
+    TextBuilder& newVersion() {
+        building ^= 1;
+        versions[building].clear();
+        return versions[building];
+    }
 };
 
-// Replaces every call of one macro in a line's text, left to right, into
-// `scratch.out`: `nextCall(at)` gives the place of the next call at or behind
+// Replaces every call of one macro in a line's text, left to right, into a
+// new version of the text: `nextCall(at)` gives the place of the next call at or behind
 // `at`, or `limit` when there is none. A call takes the arguments behind its
 // name, so its replacement is not searched again. Returns whether there was
-// a call.
+// a call; the new version is then the line's text.
 template <class NextCall>
-bool replaceCalls(const vlsdata& line, std::string_view text, const Macro& macro, size_t start, size_t limit,
-                  NextCall nextCall, ExpansionScratch& scratch) {
-    std::string& out = scratch.out;
+bool replaceCalls(vlsdata& line, const Macro& macro, size_t start, size_t limit, NextCall nextCall,
+                  ExpansionScratch& scratch) {
+    const std::string_view text = line.text;
     std::vector<std::string_view>& arguments = scratch.arguments;
-    out.clear();
     scratch.inserted.clear();
+    TextBuilder* out = nullptr;  // taken at the first call
     size_t copied = 0;
-    bool called = false;
     for (size_t at = nextCall(start); at < limit; at = nextCall(at)) {
         size_t end = at + macro.name.size();
         size_t count = 0;
@@ -421,25 +468,26 @@ bool replaceCalls(const vlsdata& line, std::string_view text, const Macro& macro
             if (end >= text.size() || text[end] != ',') break;
             ++end;
         }
-        out.append(text.substr(copied, at - copied));
-        size_t from = out.size();
-        appendReplacement(out, macro, std::span<const std::string_view>(arguments.data(), count));
-        scratch.inserted.emplace_back(from, out.size());
-        if (out.size() + (text.size() - end) > kMaxExpandedLine)
+        if (!out) out = &scratch.newVersion();
+        out->append(text.substr(copied, at - copied));
+        size_t from = out->size();
+        appendReplacement(*out, macro, std::span<const std::string_view>(arguments.data(), count));
+        scratch.inserted.emplace_back(from, out->size());
+        if (out->size() + (text.size() - end) > kMaxExpandedLine)
             macroError(line, at, "macro expansion makes the line too long.");
         copied = at = end;
-        called = true;
     }
-    if (called) out.append(text.substr(copied));
-    return called;
+    if (!out) return false;
+    out->append(text.substr(copied));
+    line.text = out->view();
+    return true;
 }
 
 // Applies every macro, longest names first, to one line. A call is replaced
 // by its expansion, which later macros see but the same macro does not scan
 // again. The line is rebuilt once per macro that matches, so long lines with
 // many calls stay linear.
-void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, ExpansionScratch& scratch,
-                ChainTexts& texts) {
+void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, ExpansionScratch& scratch) {
     if (macros.empty()) return;
     std::string_view text = line.text;
     // Where calls may stand; worked out again when a macro changed the line.
@@ -454,8 +502,8 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
             size_t m = static_cast<size_t>(std::countr_zero(called));
             size_t cursor = 0;
             auto nextCall = [&](size_t at) { return spots.next(at, m, cursor, callsEnd); };
-            replaceCalls(line, text, macros[m], start, callsEnd, nextCall, scratch);
-            line.text = text = texts.change(text, scratch.out);
+            replaceCalls(line, macros[m], start, callsEnd, nextCall, scratch);
+            text = line.text;
             start = expansionStart(text);
             callsEnd = callsEndOf(text, start);
             called = spots.find(text, start, callsEnd, macros, m + 1);
@@ -475,8 +523,8 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
                 if (at >= callsEnd || beginsWith(text, at, macro.name)) return at;
             }
         };
-        if (!replaceCalls(line, text, macro, start, callsEnd, nextCall, scratch)) continue;
-        line.text = text = texts.change(text, scratch.out);
+        if (!replaceCalls(line, macro, start, callsEnd, nextCall, scratch)) continue;
+        text = line.text;
         // Later macros may find a name in the new text, or one that
         // reaches from the old text into it.
         for (const auto& range : scratch.inserted) index.add(text, range.first, range.second, m + 1);
@@ -604,7 +652,7 @@ std::string canonicalPath(const std::string& name) {
 
 // Reads an included file and splices its lines in behind line `index`.
 void includeFile(LineChain& chain, size_t index, const std::string& name, LineFileChain& files,
-                 ChainTexts& texts, const SourceReader* reader) {
+                 SourceTexts& texts, const SourceReader* reader) {
     const LINEFILEDATA* includer = chain[index].where.file;
     std::string opened = name;
     SourceText text = openSource(opened, kIncludeExtensions, reader);
@@ -621,24 +669,38 @@ void includeFile(LineChain& chain, size_t index, const std::string& name, LineFi
         macroError(chain[index], at + 8, message.c_str());
     }
     files.push_back(LINEFILEDATA{opened, includer, identity});
-    texts.files.push_back(std::move(text));
-    LineChain lines = makeLineBuf(texts.files.back(), files.back());
+    texts.push_back(std::move(text));
+    LineChain lines = makeLineBuf(texts.back(), files.back());
     chain.insert(chain.begin() + static_cast<std::ptrdiff_t>(index) + 1, std::make_move_iterator(lines.begin()),
                  std::make_move_iterator(lines.end()));
 }
 
+// Appends a finished line to the line buffer.
+void joinLine(LineBuffer& out, const vlsdata& line) {
+    out.line_starts.push_back(out.text.size());
+    // Bytes of the buffer's own type are copied with one memmove, not one
+    // by one.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(line.text.data());
+    out.text.insert(out.text.end(), bytes, bytes + line.text.size());
+    out.lines.push_back(line.where);
+}
+
 }  // namespace
 
-void expandMacroMain(LineChain& chain, LineFileChain& files, ChainTexts& texts, const SourceReader* reader) {
+void expandMacroMain(LineChain& chain, LineFileChain& files, SourceTexts& texts, LineBuffer& out,
+                     const SourceReader* reader) {
     MacroList macros;
     MacroIndex index;
     ExpansionScratch scratch;
     bool header = true;
     for (size_t i = 0; i < chain.size(); ++i) {
-        expandLine(chain[i], macros, index, scratch, texts);
+        const size_t first = i;
+        expandLine(chain[i], macros, index, scratch);
         std::string_view text = chain[i].text;
         size_t at = firstNonBlank(text);
-        if (beginsWith(text, at, ".define")) {
+        // Only a dot or a parenthesis begins a line that matters here.
+        const char lead = at < text.size() ? text[at] : '\0';
+        if (lead == '.' && beginsWith(text, at, ".define")) {
             size_t last = defineMacro(chain, i, at + 7, macros);
             if (!header) {
                 // In the track lines a definition leaves empty lines behind,
@@ -646,15 +708,18 @@ void expandMacroMain(LineChain& chain, LineFileChain& files, ChainTexts& texts, 
                 for (size_t l = i; l <= last; ++l) chain[l].text = "\n";
             }
             i = last;
-        } else if (beginsWith(text, at, ".include")) {
+        } else if (lead == '.' && beginsWith(text, at, ".include")) {
             includeFile(chain, i, includeName(text, at), files, texts, reader);
-        } else if (beginsWith(text, at, ".track")) {
+        } else if (lead == '.' && beginsWith(text, at, ".track")) {
             header = false;
-        } else if (at < text.size() && text[at] == '(') {
+        } else if (lead == '(') {
             size_t next = at + 1;
             while (next < text.size() && isSpaceOrTab(text[next])) ++next;
             if (next < text.size() && (text[next] == 't' || text[next] == 'T')) header = false;
         }
+        // These lines are finished: no later line changes them. They are
+        // joined now, while the expansion of line i is still there.
+        for (size_t l = first; l <= i; ++l) joinLine(out, chain[l]);
     }
 }
 
@@ -669,30 +734,17 @@ void debugDump(const std::vector<unsigned char>& text) {
 LineBuffer v3macro(SourceText&& text, LineFileChain&& files, const SourceReader* reader) {
     LineBuffer out;
     out.files = std::move(files);
-    // The lines are views into the texts read until the join copies them.
-    ChainTexts texts;
-    texts.files.push_back(std::move(text));
-    LineChain chain = makeLineBuf(texts.files.front(), out.files.front());
-    expandMacroMain(chain, out.files, texts, reader);
-    joinLines(std::move(chain), out);
-    return out;
-}
-
-void joinLines(LineChain&& chain, LineBuffer& out) {
-    size_t total = 7;
-    for (const vlsdata& line : chain) total += line.text.size();
-    out.text.clear();
-    out.text.reserve(total);
-    out.lines.clear();
+    // The lines are views into the files read until they are joined.
+    SourceTexts texts;
+    texts.push_back(std::move(text));
+    LineChain chain = makeLineBuf(texts.front(), out.files.front());
+    // Macros make a song's text a little longer, mostly: the buffer is made
+    // large enough once, and grows only for texts that macros multiply.
+    const size_t size = texts.front().size();
+    out.text.reserve(size + size / 8 + 64);
     out.lines.reserve(chain.size());
-    out.line_starts.clear();
     out.line_starts.reserve(chain.size());
-    for (vlsdata& line : chain) {
-        out.line_starts.push_back(out.text.size());
-        std::string_view text = line.text;
-        out.text.insert(out.text.end(), text.begin(), text.end());
-        out.lines.push_back(line.where);
-    }
-    chain.clear();
+    expandMacroMain(chain, out.files, texts, out, reader);
     out.text.insert(out.text.end(), 6, 255);
+    return out;
 }
