@@ -27,14 +27,15 @@
 
 namespace {
 
-// One piece of a macro body: a run of its text, or a use of a parameter
-// (`%n`, or a bare `%`, which takes the argument behind the one used last).
+// One piece of a macro body: a run of its text (perhaps empty), then the use
+// of a parameter behind it (`%n`, or a bare `%`, which takes the argument
+// behind the one used last); the last piece may have none.
 struct BodyPiece {
-    enum Kind : uint8_t { kText, kNumbered, kNext };
-    Kind kind;
-    int number;     // of a `%n`
-    size_t offset;  // of a run, within the body
+    enum Use : uint8_t { kNone, kNumbered, kNext };
+    size_t offset;  // of the run, within the body
     size_t length;
+    Use use;
+    int number;  // of a `%n`
 };
 
 // One macro: its name (folded to lower case), its body, its parameter count.
@@ -78,10 +79,11 @@ bool beginsWith(std::string_view text, size_t at, std::string_view keyword) {
 }
 
 // Whether a macro's name (folded to lower case) stands at `at` of the text,
-// in either case; `at` is within the text.
-bool nameStandsAt(std::string_view text, size_t at, const std::string& name) {
+// in either case, given that its first `known` bytes do; `at` is within the
+// text.
+bool nameStandsAt(std::string_view text, size_t at, const std::string& name, size_t known = 0) {
     if (name.size() > text.size() - at) return false;
-    for (size_t k = 0; k < name.size(); ++k)
+    for (size_t k = known; k < name.size(); ++k)
         if (foldCase(static_cast<unsigned char>(text[at + k])) != static_cast<unsigned char>(name[k])) return false;
     return true;
 }
@@ -130,18 +132,14 @@ bool readMacroNumber(std::string_view text, size_t& at, int& value) {
 std::vector<BodyPiece> cutBody(const std::string& body) {
     std::vector<BodyPiece> pieces;
     for (size_t i = 0; i < body.size();) {
-        if (body[i] != '%') {
-            size_t run = std::min(body.find('%', i), body.size());
-            pieces.push_back({BodyPiece::kText, 0, i, run - i});
-            i = run;
-            continue;
+        const size_t run = std::min(body.find('%', i), body.size());
+        BodyPiece piece{i, run - i, BodyPiece::kNone, 0};
+        i = run;
+        if (i < body.size()) {
+            ++i;
+            piece.use = readMacroNumber(body, i, piece.number) ? BodyPiece::kNumbered : BodyPiece::kNext;
         }
-        ++i;
-        int n = 0;
-        if (readMacroNumber(body, i, n))
-            pieces.push_back({BodyPiece::kNumbered, n, 0, 0});
-        else
-            pieces.push_back({BodyPiece::kNext, 0, 0, 0});
+        pieces.push_back(piece);
     }
     return pieces;
 }
@@ -206,21 +204,18 @@ size_t getMacroArg(std::string_view text, size_t at, std::string_view& argument)
 // its argument.
 void appendReplacement(TextBuilder& out, const Macro& macro, std::span<const std::string_view> arguments) {
     size_t next = 0;  // the argument a bare `%` takes
+    const char* body = macro.body.data();
     for (const BodyPiece& piece : macro.pieces) {
+        out.append(std::string_view(body + piece.offset, piece.length));
         size_t chosen;
-        switch (piece.kind) {
-        case BodyPiece::kText:
-            out.append(std::string_view(macro.body).substr(piece.offset, piece.length));
-            continue;
-        case BodyPiece::kNumbered:
+        if (piece.use == BodyPiece::kNumbered) {
             if (arguments.empty()) continue;
             chosen = piece.number < 1 ? 0 : std::min(static_cast<size_t>(piece.number), arguments.size()) - 1;
-            break;
-        case BodyPiece::kNext:
-        default:
+        } else if (piece.use == BodyPiece::kNext) {
             if (next >= arguments.size()) continue;
             chosen = next;
-            break;
+        } else {
+            continue;
         }
         out.append(arguments[chosen]);
         next = chosen + 1;
@@ -339,6 +334,8 @@ public:
         bool folded[256] = {};
         for (int c = 0; c < 256; ++c)
             if (begins_[c]) folded[c | 0x20] = true;
+        longest_name_ = 0;
+        for (const Macro& macro : macros) longest_name_ = std::max(longest_name_, macro.name.size());
         needle_count_ = 0;
         for (int c = 0; c < 256; ++c) {
             if (!folded[c]) continue;
@@ -350,12 +347,27 @@ public:
     // Finds the places from `from` on where the name of the list's macro
     // `after` or of a later one stands, up to the first `/` (the comment),
     // whose place goes to `callsEnd` (the end of the text when there is
-    // none); returns the set of the macros found.
-    uint32_t find(std::string_view text, size_t from, const MacroList& macros, size_t after, size_t& callsEnd) {
-        spots_.clear();
+    // none); returns the set of the macros found. When the text is a new
+    // version of the one looked at last, from the same `from`, with its
+    // first `unchanged` bytes as they were, the places whose names end
+    // there are kept rather than found again.
+    uint32_t find(std::string_view text, size_t from, const MacroList& macros, size_t after, size_t& callsEnd,
+                  size_t unchanged = 0) {
         found_ = 0;
         wanted_ = ~0u << after;
         size_t at = from;
+        size_t kept = 0;
+        if (unchanged >= longest_name_) {
+            const size_t last = unchanged - longest_name_;  // the last place whose names end in time
+            for (size_t i = 0; i < spots_.size() && spots_[i].at <= last; ++i) {
+                const uint32_t named = spots_[i].macros & wanted_;
+                if (!named) continue;
+                spots_[kept++] = {spots_[i].at, named};
+                found_ |= named;
+            }
+            at = std::max(from, last + 1);
+        }
+        spots_.resize(kept);
 #if defined(__SSE2__)
         switch (needle_count_) {
         case 1: return findWide<1>(text, at, macros, callsEnd);
@@ -447,14 +459,15 @@ private:
         table[folded] |= bit;
         if (folded >= 'a' && folded <= 'z') table[folded - ('a' - 'A')] |= bit;
     }
-    // Notes the wanted macros whose names stand at `at`. The names that begin with the first two bytes there are
-    // tried in full: with a handful of macros that is mostly one.
+    // Notes the wanted macros whose names stand at `at`. Only the names that
+    // begin with the first two bytes there (the tables tell) are compared
+    // further: with a handful of macros that is mostly one.
     void fileSpot(std::string_view text, size_t at, const MacroList& macros) {
         uint32_t named = begins_[static_cast<unsigned char>(text[at])] & wanted_;
         if (at + 1 < text.size()) named &= seconds_[static_cast<unsigned char>(text[at + 1])];
         for (uint32_t left = named; left; left &= left - 1) {
             int m = std::countr_zero(left);
-            if (!nameStandsAt(text, at, macros[static_cast<size_t>(m)].name)) named &= ~(1u << m);
+            if (!nameStandsAt(text, at, macros[static_cast<size_t>(m)].name, 2)) named &= ~(1u << m);
         }
         if (!named) return;
         spots_.push_back({at, named});
@@ -465,6 +478,7 @@ private:
     uint32_t seconds_[256] = {};  // per byte: the macros whose names have it second, or one byte only
     char needles_[kNeedles] = {};  // the first bytes of the names with bit 5 set, when at most three
     size_t needle_count_ = 0;      // of those bytes, even past three
+    size_t longest_name_ = 0;
     std::vector<Spot> spots_;      // ascending
     uint32_t wanted_ = 0;          // the macros looked for
     uint32_t found_ = 0;           // those found
@@ -520,17 +534,20 @@ struct ExpansionScratch {
 // Replaces every call of one macro in a line's text, left to right, into a
 // new version of the text: `nextCall(at)` gives the place of the next call at or behind
 // `at`, or `limit` when there is none. A call takes the arguments behind its
-// name, so its replacement is not searched again. Returns whether there was
-// a call; the new version is then the line's text.
+// name, so its replacement is not searched again. Returns the place of the
+// first call, `kNoCall` when there was none; the new version is then the
+// line's text.
+constexpr size_t kNoCall = static_cast<size_t>(-1);
 template <class NextCall>
-bool replaceCalls(vlsdata& line, const Macro& macro, size_t start, size_t limit, NextCall nextCall,
+size_t replaceCalls(vlsdata& line, const Macro& macro, size_t start, size_t limit, NextCall nextCall,
                   ExpansionScratch& scratch) {
     const std::string_view text = line.text;
     std::vector<std::string_view>& arguments = scratch.arguments;
     scratch.inserted.clear();
     TextBuilder* out = nullptr;  // taken at the first call
     size_t copied = 0;
-    for (size_t at = nextCall(start); at < limit; at = nextCall(at)) {
+    const size_t first = nextCall(start);
+    for (size_t at = first; at < limit; at = nextCall(at)) {
         size_t end = at + macro.name.size();
         size_t count = 0;
         while (static_cast<int>(count) < macro.parameter_count) {
@@ -548,10 +565,10 @@ bool replaceCalls(vlsdata& line, const Macro& macro, size_t start, size_t limit,
             macroError(line, at, "macro expansion makes the line too long.");
         copied = at = end;
     }
-    if (!out) return false;
+    if (!out) return kNoCall;
     out->append(text.substr(copied));
     line.text = out->view();
-    return true;
+    return first;
 }
 
 // Applies every macro, longest names first, to one line. A call is replaced
@@ -573,10 +590,13 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
             size_t m = static_cast<size_t>(std::countr_zero(called));
             size_t cursor = 0;
             auto nextCall = [&](size_t at) { return spots.next(at, m, cursor, callsEnd); };
-            replaceCalls(line, macros[m], start, callsEnd, nextCall, scratch);
+            const size_t firstCall = replaceCalls(line, macros[m], start, callsEnd, nextCall, scratch);
             text = line.text;
-            start = expansionStart(text);
-            called = spots.find(text, start, macros, m + 1, callsEnd);
+            // The text before the first call is as it was; so are the
+            // places found in it, unless calls now begin elsewhere.
+            const size_t newStart = expansionStart(text);
+            called = spots.find(text, newStart, macros, m + 1, callsEnd, newStart == start ? firstCall : 0);
+            start = newStart;
         }
         return;
     }
@@ -594,7 +614,7 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
                 if (at >= callsEnd || beginsWith(text, at, macro.name)) return at;
             }
         };
-        if (!replaceCalls(line, macro, start, callsEnd, nextCall, scratch)) continue;
+        if (replaceCalls(line, macro, start, callsEnd, nextCall, scratch) == kNoCall) continue;
         text = line.text;
         // Later macros may find a name in the new text, or one that
         // reaches from the old text into it.

@@ -18,6 +18,9 @@ void dropByteOrderMark(SourceText& text) {
     if (text.size() >= 3 && std::equal(kMark, kMark + 3, text.begin())) text.erase(text.begin(), text.begin() + 3);
 }
 
+// CR, LF and four bytes 255 end every text read.
+constexpr size_t kEndBytes = 6;
+
 void finishText(SourceText& text) {
     dropByteOrderMark(text);
     text.insert(text.end(), {'\r', '\n', 255, 255, 255, 255});
@@ -44,6 +47,7 @@ bool readCandidate(std::string& name, SourceText& text, const SourceReader* read
     if (!reader || !*reader) return readfile(name.c_str(), text);
     std::optional<std::string> bytes = (*reader)(name);
     if (!bytes) return false;
+    text.reserve(bytes->size() + kEndBytes);
     text.assign(bytes->begin(), bytes->end());
     finishText(text);
     return true;
@@ -65,6 +69,8 @@ bool readfile(const char* name, SourceText& text) {
         std::fclose(file);
         fatalExit(4, "%s\tError: read error.\n", name);
     }
+    // Room for the end bytes too, so that adding them copies nothing.
+    text.reserve(static_cast<size_t>(size) + kEndBytes);
     text.resize(static_cast<size_t>(size));
     size_t got = size ? std::fread(text.data(), 1, text.size(), file) : 0;
     std::fclose(file);
