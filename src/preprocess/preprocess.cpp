@@ -46,6 +46,8 @@ struct Macro {
     // The body cut where it uses parameters, once at the definition: a call
     // then copies runs and arguments without reading the body's `%`s again.
     std::vector<BodyPiece> pieces;
+    size_t run_bytes = 0;  // of all runs together
+    size_t uses = 0;       // of parameters
 };
 // Ordered by decreasing name length, the newest first among equal lengths,
 // so a longer name is always tried before a shorter one that begins it.
@@ -152,19 +154,50 @@ public:
     void clear() { size_ = 0; }
     size_t size() const { return size_; }
     std::string_view view() const { return std::string_view(data_.get(), size_); }
-    void append(std::string_view text) {
-        if (text.size() > capacity_ - size_) grow(text.size());
-        char* to = data_.get() + size_;
-        if (text.size() <= kShortCopy) {
-            for (size_t i = 0; i < text.size(); ++i) to[i] = text[i];
-        } else {
-            std::memcpy(to, text.data(), text.size());
+    void append(std::string_view text) { written(copy(text, room(text.size()))); }
+
+    // Where to write at most `most` more bytes; `written` then takes the
+    // end of what was written.
+    char* room(size_t most) {
+        if (most > capacity_ - size_) grow(most);
+        return data_.get() + size_;
+    }
+    void written(const char* end) { size_ = static_cast<size_t>(end - data_.get()); }
+
+    // Copies the text to `to` and returns the end of the copy. Up to 16
+    // bytes are moved as two words of a fixed size that overlap as much as
+    // the length asks (the way memcpy itself copies short lengths), without
+    // the call and without a loop.
+    static char* copy(std::string_view text, char* to) {
+        const char* from = text.data();
+        const size_t n = text.size();
+        if (n >= 8) {
+            if (n > 16) {
+                std::memcpy(to, from, n);
+            } else {
+                copyOverlapping<uint64_t>(from, n, to);
+            }
+        } else if (n >= 4) {
+            copyOverlapping<uint32_t>(from, n, to);
+        } else if (n >= 2) {
+            copyOverlapping<uint16_t>(from, n, to);
+        } else if (n == 1) {
+            *to = *from;
         }
-        size_ += text.size();
+        return to + n;
     }
 
 private:
-    static constexpr size_t kShortCopy = 16;
+    // Copies n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), as the first and
+    // the last word of them.
+    template <class Word>
+    static void copyOverlapping(const char* from, size_t n, char* to) {
+        Word first, last;
+        std::memcpy(&first, from, sizeof(Word));
+        std::memcpy(&last, from + n - sizeof(Word), sizeof(Word));
+        std::memcpy(to, &first, sizeof(Word));
+        std::memcpy(to + n - sizeof(Word), &last, sizeof(Word));
+    }
     void grow(size_t more) {
         capacity_ = std::max({capacity_ * 2, size_ + more, size_t{256}});
         auto larger = std::make_unique_for_overwrite<char[]>(capacity_);
@@ -187,7 +220,7 @@ constexpr auto kArgumentEnds = [] {
 
 // One argument of a macro call: skip blanks, then the run up to a comma,
 // blank, line end or comment.
-size_t getMacroArg(std::string_view text, size_t at, std::string_view& argument) {
+inline size_t getMacroArg(std::string_view text, size_t at, std::string_view& argument) {
     while (at < text.size() && isSpaceOrTab(text[at])) ++at;
     if (at < text.size() && text[at] == '/') {
         // A comment: the argument is empty and the call reaches the line
@@ -196,17 +229,20 @@ size_t getMacroArg(std::string_view text, size_t at, std::string_view& argument)
     }
     size_t start = at;
     while (at < text.size() && !kArgumentEnds[static_cast<unsigned char>(text[at])]) ++at;
-    argument = text.substr(start, at - start);
+    argument = std::string_view(text.data() + start, at - start);
     return at;
 }
 
 // The replacement of one call: the body with each `%` (or `%n`) replaced by
-// its argument.
-void appendReplacement(TextBuilder& out, const Macro& macro, std::span<const std::string_view> arguments) {
+// its argument, given piece by piece to `put`. appendReplacement writes it
+// behind a text; `longest` is the length of the longest argument, so that
+// room for the whole replacement is made once.
+template <class Put>
+void putReplacement(const Macro& macro, std::span<const std::string_view> arguments, Put put) {
     size_t next = 0;  // the argument a bare `%` takes
     const char* body = macro.body.data();
     for (const BodyPiece& piece : macro.pieces) {
-        out.append(std::string_view(body + piece.offset, piece.length));
+        put(std::string_view(body + piece.offset, piece.length));
         size_t chosen;
         if (piece.use == BodyPiece::kNumbered) {
             if (arguments.empty()) continue;
@@ -217,9 +253,23 @@ void appendReplacement(TextBuilder& out, const Macro& macro, std::span<const std
         } else {
             continue;
         }
-        out.append(arguments[chosen]);
+        put(arguments[chosen]);
         next = chosen + 1;
     }
+}
+
+void appendReplacement(TextBuilder& out, const Macro& macro, std::span<const std::string_view> arguments,
+                       size_t longest) {
+    // The bound can be far above the replacement (an argument used often
+    // short, one never used long): past what a line may hold, room is made
+    // piece by piece instead.
+    if (macro.uses != 0 && longest > kMaxExpandedLine / macro.uses) {
+        putReplacement(macro, arguments, [&](std::string_view piece) { out.append(piece); });
+        return;
+    }
+    char* to = out.room(macro.run_bytes + macro.uses * longest);
+    putReplacement(macro, arguments, [&](std::string_view piece) { to = TextBuilder::copy(piece, to); });
+    out.written(to);
 }
 
 // Finds which macros may occur in a line without trying each one: every
@@ -550,16 +600,18 @@ size_t replaceCalls(vlsdata& line, const Macro& macro, size_t start, size_t limi
     for (size_t at = first; at < limit; at = nextCall(at)) {
         size_t end = at + macro.name.size();
         size_t count = 0;
+        size_t longest = 0;
         while (static_cast<int>(count) < macro.parameter_count) {
             if (count == arguments.size()) arguments.emplace_back();
-            end = getMacroArg(text, end, arguments[count++]);
+            end = getMacroArg(text, end, arguments[count]);
+            longest = std::max(longest, arguments[count++].size());
             if (end >= text.size() || text[end] != ',') break;
             ++end;
         }
         if (!out) out = &scratch.newVersion();
         out->append(text.substr(copied, at - copied));
         size_t from = out->size();
-        appendReplacement(*out, macro, std::span<const std::string_view>(arguments.data(), count));
+        appendReplacement(*out, macro, std::span<const std::string_view>(arguments.data(), count), longest);
         scratch.inserted.emplace_back(from, out->size());
         if (out->size() + (text.size() - end) > kMaxExpandedLine)
             macroError(line, at, "macro expansion makes the line too long.");
@@ -714,6 +766,10 @@ size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros)
     }
 
     macro.pieces = cutBody(macro.body);
+    for (const BodyPiece& piece : macro.pieces) {
+        macro.run_bytes += piece.length;
+        if (piece.use != BodyPiece::kNone) ++macro.uses;
+    }
     size_t place = 0;
     while (place < macros.size() && macros[place].name.size() > macro.name.size()) ++place;
     macros.insert(macros.begin() + static_cast<std::ptrdiff_t>(place), std::move(macro));
