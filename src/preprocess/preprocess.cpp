@@ -645,8 +645,10 @@ void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, Expan
             const size_t firstCall = replaceCalls(line, macros[m], start, callsEnd, nextCall, scratch);
             text = line.text;
             // The text before the first call is as it was; so are the
-            // places found in it, unless calls now begin elsewhere.
-            const size_t newStart = expansionStart(text);
+            // places found in it, unless calls now begin elsewhere. Where
+            // calls begin depends on the bytes up to the start and on the
+            // seven a `.define` would take there.
+            const size_t newStart = firstCall >= start + 7 ? start : expansionStart(text);
             called = spots.find(text, newStart, macros, m + 1, callsEnd, newStart == start ? firstCall : 0);
             start = newStart;
         }

@@ -72,6 +72,9 @@ TEST(CallSearch, AChangedLineIsSearchedAgainFromItsFirstCall) {
         // The first call's replacement begins with blanks: the calls begin
         // elsewhere now, and the line is searched again from the start.
         {".define abcd {  xyz}\n.define xyz {k}\n", "abcd " + c(40) + " xyz\n", "  k " + c(40) + " k\n"},
+        // A call that completes `.define`: the calls now begin behind the
+        // name defined, which `ab` then leaves alone.
+        {".define xfine {fine}\n.define ab {Z}\n", ".dexfine abc {c}\nabc\n", ".define abc {c}\nc\n"},
     };
     expectExpansions(std::begin(cases), std::end(cases));
 }
