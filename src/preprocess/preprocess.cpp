@@ -3,6 +3,8 @@
 #include "preprocess/preprocess.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <climits>
 #include <cstdio>
 #include <cstdint>
@@ -10,10 +12,14 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <utility>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/failure.h"
 #include "scan/scanner.h"
@@ -21,11 +27,27 @@
 
 namespace {
 
+// One piece of a macro body: a run of its text (perhaps empty), then the use
+// of a parameter behind it (`%n`, or a bare `%`, which takes the argument
+// behind the one used last); the last piece may have none.
+struct BodyPiece {
+    enum Use : uint8_t { kNone, kNumbered, kNext };
+    size_t offset;  // of the run, within the body
+    size_t length;
+    Use use;
+    int number;  // of a `%n`
+};
+
 // One macro: its name (folded to lower case), its body, its parameter count.
 struct Macro {
     std::string name;
     std::string body;
     int parameter_count = 0;
+    // The body cut where it uses parameters, once at the definition: a call
+    // then copies runs and arguments without reading the body's `%`s again.
+    std::vector<BodyPiece> pieces;
+    size_t run_bytes = 0;  // of all runs together
+    size_t uses = 0;       // of parameters
 };
 // Ordered by decreasing name length, the newest first among equal lengths,
 // so a longer name is always tried before a shorter one that begins it.
@@ -35,8 +57,10 @@ using MacroList = std::vector<Macro>;
 // itself would otherwise fill the memory.
 constexpr size_t kMaxExpandedLine = 16u << 20;
 
-// Up to this many macros, each line is simply searched once per macro.
+// Up to this many macros, a line's calls are found by a search for the first
+// bytes of their names (a set of macros is then a bit mask).
 constexpr size_t kScansWithoutIndex = 16;
+static_assert(kScansWithoutIndex <= 32);
 
 constexpr const char* kIncludeExtensions[] = {".vlc", nullptr};
 
@@ -54,6 +78,16 @@ bool beginsWith(std::string_view text, size_t at, std::string_view keyword) {
     // the line from here, so the position needs no reading.
     if (at > text.size() || keyword.size() > text.size() - at) return false;
     return matchKeyword(Pos(reinterpret_cast<const unsigned char*>(text.data()) + at, nullptr), keyword) == 0;
+}
+
+// Whether a macro's name (folded to lower case) stands at `at` of the text,
+// in either case, given that its first `known` bytes do; `at` is within the
+// text.
+bool nameStandsAt(std::string_view text, size_t at, const std::string& name, size_t known = 0) {
+    if (name.size() > text.size() - at) return false;
+    for (size_t k = known; k < name.size(); ++k)
+        if (foldCase(static_cast<unsigned char>(text[at + k])) != static_cast<unsigned char>(name[k])) return false;
+    return true;
 }
 
 // Ends the preprocessing with a fault about one line of the chain.
@@ -96,9 +130,97 @@ bool readMacroNumber(std::string_view text, size_t& at, int& value) {
     return true;
 }
 
+// Cuts a macro body into its runs of text and its parameter uses.
+std::vector<BodyPiece> cutBody(const std::string& body) {
+    std::vector<BodyPiece> pieces;
+    for (size_t i = 0; i < body.size();) {
+        const size_t run = std::min(body.find('%', i), body.size());
+        BodyPiece piece{i, run - i, BodyPiece::kNone, 0};
+        i = run;
+        if (i < body.size()) {
+            ++i;
+            piece.use = readMacroNumber(body, i, piece.number) ? BodyPiece::kNumbered : BodyPiece::kNext;
+        }
+        pieces.push_back(piece);
+    }
+    return pieces;
+}
+
+// A text built by appending, in storage kept from line to line. Most pieces
+// are a few bytes (a note, a number, a run of a macro body), which are copied
+// without a call of memcpy: the call would cost more than the copy.
+class TextBuilder {
+public:
+    void clear() { size_ = 0; }
+    size_t size() const { return size_; }
+    std::string_view view() const { return std::string_view(data_.get(), size_); }
+    void append(std::string_view text) { written(copy(text, room(text.size()))); }
+
+    // Where to write at most `most` more bytes; `written` then takes the
+    // end of what was written.
+    char* room(size_t most) {
+        if (most > capacity_ - size_) grow(most);
+        return data_.get() + size_;
+    }
+    void written(const char* end) { size_ = static_cast<size_t>(end - data_.get()); }
+
+    // Copies the text to `to` and returns the end of the copy. Up to 16
+    // bytes are moved as two words of a fixed size that overlap as much as
+    // the length asks (the way memcpy itself copies short lengths), without
+    // the call and without a loop.
+    static char* copy(std::string_view text, char* to) {
+        const char* from = text.data();
+        const size_t n = text.size();
+        if (n >= 8) {
+            if (n > 16) {
+                std::memcpy(to, from, n);
+            } else {
+                copyOverlapping<uint64_t>(from, n, to);
+            }
+        } else if (n >= 4) {
+            copyOverlapping<uint32_t>(from, n, to);
+        } else if (n >= 2) {
+            copyOverlapping<uint16_t>(from, n, to);
+        } else if (n == 1) {
+            *to = *from;
+        }
+        return to + n;
+    }
+
+private:
+    // Copies n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), as the first and
+    // the last word of them.
+    template <class Word>
+    static void copyOverlapping(const char* from, size_t n, char* to) {
+        Word first, last;
+        std::memcpy(&first, from, sizeof(Word));
+        std::memcpy(&last, from + n - sizeof(Word), sizeof(Word));
+        std::memcpy(to, &first, sizeof(Word));
+        std::memcpy(to + n - sizeof(Word), &last, sizeof(Word));
+    }
+    void grow(size_t more) {
+        capacity_ = std::max({capacity_ * 2, size_ + more, size_t{256}});
+        auto larger = std::make_unique_for_overwrite<char[]>(capacity_);
+        if (size_) std::memcpy(larger.get(), data_.get(), size_);
+        data_ = std::move(larger);
+    }
+    std::unique_ptr<char[]> data_;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
+// The bytes that end a macro argument: a comma, blank, line end or comment,
+// and a byte 255. Looked up in a table: the test runs for every byte of
+// every argument.
+constexpr auto kArgumentEnds = [] {
+    std::array<bool, 256> ends{};
+    for (unsigned char c : {',', ' ', '\t', '\r', '\n', '/', '\xff'}) ends[c] = true;
+    return ends;
+}();
+
 // One argument of a macro call: skip blanks, then the run up to a comma,
 // blank, line end or comment.
-size_t getMacroArg(std::string_view text, size_t at, std::string& argument) {
+inline size_t getMacroArg(std::string_view text, size_t at, std::string_view& argument) {
     while (at < text.size() && isSpaceOrTab(text[at])) ++at;
     if (at < text.size() && text[at] == '/') {
         // A comment: the argument is empty and the call reaches the line
@@ -106,40 +228,48 @@ size_t getMacroArg(std::string_view text, size_t at, std::string& argument) {
         at = std::min(text.find_first_of("\r\n", at), text.size());
     }
     size_t start = at;
-    while (at < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[at]);
-        if (c == ',' || c == ' ' || c == '\t' || c == 255 || c == '\r' || c == '\n' || c == '/') break;
-        ++at;
-    }
-    argument.assign(text.substr(start, at - start));
+    while (at < text.size() && !kArgumentEnds[static_cast<unsigned char>(text[at])]) ++at;
+    argument = std::string_view(text.data() + start, at - start);
     return at;
 }
 
 // The replacement of one call: the body with each `%` (or `%n`) replaced by
-// its argument.
-void appendReplacement(std::string& out, const std::string& body, std::span<const std::string> arguments) {
+// its argument, given piece by piece to `put`. appendReplacement writes it
+// behind a text; `longest` is the length of the longest argument, so that
+// room for the whole replacement is made once.
+template <class Put>
+void putReplacement(const Macro& macro, std::span<const std::string_view> arguments, Put put) {
     size_t next = 0;  // the argument a bare `%` takes
-    for (size_t i = 0; i < body.size();) {
-        if (body[i] != '%') {
-            size_t run = body.find('%', i);
-            if (run == std::string::npos) run = body.size();
-            out.append(body, i, run - i);
-            i = run;
-            continue;
-        }
-        ++i;
-        int n = 0;
+    const char* body = macro.body.data();
+    for (const BodyPiece& piece : macro.pieces) {
+        put(std::string_view(body + piece.offset, piece.length));
         size_t chosen;
-        if (readMacroNumber(body, i, n)) {
+        if (piece.use == BodyPiece::kNumbered) {
             if (arguments.empty()) continue;
-            chosen = n < 1 ? 0 : std::min(static_cast<size_t>(n), arguments.size()) - 1;
-        } else {
+            chosen = piece.number < 1 ? 0 : std::min(static_cast<size_t>(piece.number), arguments.size()) - 1;
+        } else if (piece.use == BodyPiece::kNext) {
             if (next >= arguments.size()) continue;
             chosen = next;
+        } else {
+            continue;
         }
-        out += arguments[chosen];
+        put(arguments[chosen]);
         next = chosen + 1;
     }
+}
+
+void appendReplacement(TextBuilder& out, const Macro& macro, std::span<const std::string_view> arguments,
+                       size_t longest) {
+    // The bound can be far above the replacement (an argument used often
+    // short, one never used long): past what a line may hold, room is made
+    // piece by piece instead.
+    if (macro.uses != 0 && longest > kMaxExpandedLine / macro.uses) {
+        putReplacement(macro, arguments, [&](std::string_view piece) { out.append(piece); });
+        return;
+    }
+    char* to = out.room(macro.run_bytes + macro.uses * longest);
+    putReplacement(macro, arguments, [&](std::string_view piece) { to = TextBuilder::copy(piece, to); });
+    out.written(to);
 }
 
 // Finds which macros may occur in a line without trying each one: every
@@ -224,17 +354,199 @@ private:
     std::vector<char> queued_;       // per macro: in `pending_`
 };
 
+// The calls a line holds, for a list of at most kScansWithoutIndex macros:
+// the places where some macro's name stands, each with the set of those
+// macros (bit m for the list's macro m), up to the first comment. One pass
+// over the line finds both the places and the comment. Where the names begin
+// with at most three different bytes once folded to lower case, as in most
+// songs, the pass compares 32 bytes at a time with SSE2: a line then costs a
+// few instructions per 32 bytes, less than a memchr per byte looked for.
+class CallSpots {
+public:
+    // Files the first bytes of the names of the list as it stands (the list
+    // only ever grows, so its size tells whether it changed).
+    void prepare(const MacroList& macros) {
+        if (filed_ == macros.size()) return;
+        filed_ = macros.size();
+        std::fill(std::begin(begins_), std::end(begins_), 0u);
+        std::fill(std::begin(seconds_), std::end(seconds_), 0u);
+        for (size_t m = 0; m < macros.size(); ++m) {
+            const std::string& name = macros[m].name;
+            const uint32_t bit = 1u << m;
+            fileBothCases(begins_, static_cast<unsigned char>(name[0]), bit);
+            if (name.size() == 1)
+                for (uint32_t& second : seconds_) second |= bit;
+            else
+                fileBothCases(seconds_, static_cast<unsigned char>(name[1]), bit);
+        }
+        // The bytes compared, with bit 5 set: that folds a letter to lower
+        // case. Other bytes may fold onto one of them; fileSpot passes them.
+        bool folded[256] = {};
+        for (int c = 0; c < 256; ++c)
+            if (begins_[c]) folded[c | 0x20] = true;
+        longest_name_ = 0;
+        for (const Macro& macro : macros) longest_name_ = std::max(longest_name_, macro.name.size());
+        needle_count_ = 0;
+        for (int c = 0; c < 256; ++c) {
+            if (!folded[c]) continue;
+            if (needle_count_ < kNeedles) needles_[needle_count_] = static_cast<char>(c);
+            ++needle_count_;
+        }
+    }
+
+    // Finds the places from `from` on where the name of the list's macro
+    // `after` or of a later one stands, up to the first `/` (the comment),
+    // whose place goes to `callsEnd` (the end of the text when there is
+    // none); returns the set of the macros found. When the text is a new
+    // version of the one looked at last, from the same `from`, with its
+    // first `unchanged` bytes as they were, the places whose names end
+    // there are kept rather than found again.
+    uint32_t find(std::string_view text, size_t from, const MacroList& macros, size_t after, size_t& callsEnd,
+                  size_t unchanged = 0) {
+        found_ = 0;
+        wanted_ = ~0u << after;
+        size_t at = from;
+        size_t kept = 0;
+        if (unchanged >= longest_name_) {
+            const size_t last = unchanged - longest_name_;  // the last place whose names end in time
+            for (size_t i = 0; i < spots_.size() && spots_[i].at <= last; ++i) {
+                const uint32_t named = spots_[i].macros & wanted_;
+                if (!named) continue;
+                spots_[kept++] = {spots_[i].at, named};
+                found_ |= named;
+            }
+            at = std::max(from, last + 1);
+        }
+        spots_.resize(kept);
+#if defined(__SSE2__)
+        switch (needle_count_) {
+        case 1: return findWide<1>(text, at, macros, callsEnd);
+        case 2: return findWide<2>(text, at, macros, callsEnd);
+        case 3: return findWide<3>(text, at, macros, callsEnd);
+        default: break;
+        }
+#endif
+        return findNarrow(text, at, macros, callsEnd);
+    }
+    // The first place at or behind `at` where the name of the list's macro
+    // `m` stands, or `limit`. `cursor` (from 0 for each macro) keeps the
+    // place of the last search: the calls are replaced left to right.
+    size_t next(size_t at, size_t m, size_t& cursor, size_t limit) const {
+        for (; cursor < spots_.size(); ++cursor) {
+            const Spot& spot = spots_[cursor];
+            if (spot.at >= at && (spot.macros & (1u << m))) return spot.at;
+        }
+        return limit;
+    }
+
+private:
+    static constexpr size_t kNeedles = 3;
+
+    // The pass a byte at a time.
+    uint32_t findNarrow(std::string_view text, size_t at, const MacroList& macros, size_t& callsEnd) {
+        for (; at < text.size(); ++at) {
+            const unsigned char c = static_cast<unsigned char>(text[at]);
+            if (c == '/') {
+                callsEnd = at;
+                return found_;
+            }
+            if (begins_[c]) fileSpot(text, at, macros);
+        }
+        callsEnd = text.size();
+        return found_;
+    }
+
+#if defined(__SSE2__)
+    // The pass 32 bytes at a time, for `N` bytes compared; lines shorter than
+    // that go a byte at a time.
+    template <size_t N>
+    uint32_t findWide(std::string_view text, size_t at, const MacroList& macros, size_t& callsEnd) {
+        const size_t size = text.size();
+        if (size < 32) return findNarrow(text, at, macros, callsEnd);
+        const char* base = text.data();
+        const __m128i slash = _mm_set1_epi8('/');
+        const __m128i lower = _mm_set1_epi8(0x20);
+        __m128i needles[N];
+        for (size_t i = 0; i < N; ++i) needles[i] = _mm_set1_epi8(needles_[i]);
+        auto masks = [&](const char* bytes, unsigned& hits, unsigned& slashes) {
+            const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+            const __m128i folded = _mm_or_si128(raw, lower);
+            __m128i matches = _mm_cmpeq_epi8(folded, needles[0]);
+            for (size_t i = 1; i < N; ++i) matches = _mm_or_si128(matches, _mm_cmpeq_epi8(folded, needles[i]));
+            hits = static_cast<unsigned>(_mm_movemask_epi8(matches));
+            slashes = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(raw, slash)));
+        };
+        // Looks at the 32 bytes from `chunk` but the first `seen`; true when
+        // a comment begins among them.
+        auto block = [&](size_t chunk, unsigned seen) {
+            unsigned hits, slashes, hitsHigh, slashesHigh;
+            masks(base + chunk, hits, slashes);
+            masks(base + chunk + 16, hitsHigh, slashesHigh);
+            uint32_t found = (hits | hitsHigh << 16) >> seen << seen;
+            const uint32_t comments = (slashes | slashesHigh << 16) >> seen << seen;
+            if (comments) found &= (1u << std::countr_zero(comments)) - 1;
+            for (; found; found &= found - 1) fileSpot(text, chunk + static_cast<size_t>(std::countr_zero(found)), macros);
+            if (!comments) return false;
+            callsEnd = chunk + static_cast<size_t>(std::countr_zero(comments));
+            return true;
+        };
+        for (; at + 32 <= size; at += 32)
+            if (block(at, 0)) return found_;
+        // The last block ends with the text, overlapping the one before.
+        if (at < size && block(size - 32, static_cast<unsigned>(at - (size - 32)))) return found_;
+        callsEnd = size;
+        return found_;
+    }
+#endif
+
+    struct Spot {
+        size_t at;
+        uint32_t macros;
+    };
+    // Files a macro under a byte of its name (folded to lower case) and the
+    // byte's other case.
+    static void fileBothCases(uint32_t (&table)[256], unsigned char folded, uint32_t bit) {
+        table[folded] |= bit;
+        if (folded >= 'a' && folded <= 'z') table[folded - ('a' - 'A')] |= bit;
+    }
+    // Notes the wanted macros whose names stand at `at`. Only the names that
+    // begin with the first two bytes there (the tables tell) are compared
+    // further: with a handful of macros that is mostly one.
+    void fileSpot(std::string_view text, size_t at, const MacroList& macros) {
+        uint32_t named = begins_[static_cast<unsigned char>(text[at])] & wanted_;
+        if (at + 1 < text.size()) named &= seconds_[static_cast<unsigned char>(text[at + 1])];
+        for (uint32_t left = named; left; left &= left - 1) {
+            int m = std::countr_zero(left);
+            if (!nameStandsAt(text, at, macros[static_cast<size_t>(m)].name, 2)) named &= ~(1u << m);
+        }
+        if (!named) return;
+        spots_.push_back({at, named});
+        found_ |= named;
+    }
+    size_t filed_ = static_cast<size_t>(-1);
+    uint32_t begins_[256] = {};   // per byte: the macros whose names begin with it
+    uint32_t seconds_[256] = {};  // per byte: the macros whose names have it second, or one byte only
+    char needles_[kNeedles] = {};  // the first bytes of the names with bit 5 set, when at most three
+    size_t needle_count_ = 0;      // of those bytes, even past three
+    size_t longest_name_ = 0;
+    std::vector<Spot> spots_;      // ascending
+    uint32_t wanted_ = 0;          // the macros looked for
+    uint32_t found_ = 0;           // those found
+};
+
 // Where a line's macro calls may stand: from its first non-blank (behind the
 // name of a `.define`) up to a comment.
 size_t expansionStart(std::string_view text) {
     size_t at = firstNonBlank(text);
-    if (beginsWith(text, at, ".define")) {
+    if (at < text.size() && text[at] == '.' && beginsWith(text, at, ".define")) {
         at += 7;
         while (at < text.size() && isSpaceOrTab(text[at])) ++at;
         while (at < text.size() && !isSpaceOrTab(text[at]) && !isLineEndOrZero(text[at])) ++at;
     }
     return at;
 }
+
+size_t callsEndOf(std::string_view text, size_t start) { return std::min(text.find('/', start), text.size()); }
 
 // The first place in [at, limit) where the text holds `first` (a lower-case
 // byte) in either case; `limit` when there is none.
@@ -251,119 +563,118 @@ size_t findFolded(std::string_view text, size_t at, size_t limit, unsigned char 
     return end;
 }
 
+// Buffers of the expansion, kept from line to line so that their storage is
+// allocated once rather than for every line.
+struct ExpansionScratch {
+    // A changed line's last version and the one being built from it, in
+    // turns; the line's text views the last until the line is joined.
+    TextBuilder versions[2];
+    size_t building = 0;
+    std::vector<std::string_view> arguments;  // views into the line's text
+    std::vector<std::pair<size_t, size_t>> inserted;  // ranges of the new text that came from bodies
+    CallSpots spots;
+
+    TextBuilder& newVersion() {
+        building ^= 1;
+        versions[building].clear();
+        return versions[building];
+    }
+};
+
+// Replaces every call of one macro in a line's text, left to right, into a
+// new version of the text: `nextCall(at)` gives the place of the next call at or behind
+// `at`, or `limit` when there is none. A call takes the arguments behind its
+// name, so its replacement is not searched again. Returns the place of the
+// first call, `kNoCall` when there was none; the new version is then the
+// line's text.
+constexpr size_t kNoCall = static_cast<size_t>(-1);
+template <class NextCall>
+size_t replaceCalls(vlsdata& line, const Macro& macro, size_t start, size_t limit, NextCall nextCall,
+                  ExpansionScratch& scratch) {
+    const std::string_view text = line.text;
+    std::vector<std::string_view>& arguments = scratch.arguments;
+    scratch.inserted.clear();
+    TextBuilder* out = nullptr;  // taken at the first call
+    size_t copied = 0;
+    const size_t first = nextCall(start);
+    for (size_t at = first; at < limit; at = nextCall(at)) {
+        size_t end = at + macro.name.size();
+        size_t count = 0;
+        size_t longest = 0;
+        while (static_cast<int>(count) < macro.parameter_count) {
+            if (count == arguments.size()) arguments.emplace_back();
+            end = getMacroArg(text, end, arguments[count]);
+            longest = std::max(longest, arguments[count++].size());
+            if (end >= text.size() || text[end] != ',') break;
+            ++end;
+        }
+        if (!out) out = &scratch.newVersion();
+        out->append(text.substr(copied, at - copied));
+        size_t from = out->size();
+        appendReplacement(*out, macro, std::span<const std::string_view>(arguments.data(), count), longest);
+        scratch.inserted.emplace_back(from, out->size());
+        if (out->size() + (text.size() - end) > kMaxExpandedLine)
+            macroError(line, at, "macro expansion makes the line too long.");
+        copied = at = end;
+    }
+    if (!out) return kNoCall;
+    out->append(text.substr(copied));
+    line.text = out->view();
+    return first;
+}
+
 // Applies every macro, longest names first, to one line. A call is replaced
 // by its expansion, which later macros see but the same macro does not scan
 // again. The line is rebuilt once per macro that matches, so long lines with
 // many calls stay linear.
-// Buffers of the expansion, kept from line to line so that their storage is
-// allocated once rather than for every line.
-struct ExpansionScratch {
-    std::string out;
-    std::vector<std::string> arguments;
-    size_t argument_count = 0;
-    std::vector<std::pair<size_t, size_t>> inserted;  // ranges of `out` that came from bodies
-    // The different first bytes of the macro names (folded to lower case, as
-    // the names are), for the list when it had `first_bytes_of` entries.
-    std::string first_bytes;
-    size_t first_bytes_of = static_cast<size_t>(-1);
-    std::vector<size_t> spots;  // where a name may begin in the line, ascending
-};
-
-// Collects the places in [from, to) of the text that hold, in either case,
-// a byte that begins some macro name: a search per different first byte,
-// after which each macro is looked for at those places only. A line without
-// any holds no call.
-void collectSpots(std::string_view text, size_t from, size_t to, const MacroList& macros, ExpansionScratch& scratch) {
-    if (scratch.first_bytes_of != macros.size()) {
-        scratch.first_bytes_of = macros.size();
-        scratch.first_bytes.clear();
-        for (const Macro& macro : macros)
-            if (scratch.first_bytes.find(macro.name[0]) == std::string::npos) scratch.first_bytes += macro.name[0];
-    }
-    std::vector<size_t>& spots = scratch.spots;
-    spots.clear();
-    for (char first : scratch.first_bytes)
-        for (size_t at = findFolded(text, from, to, static_cast<unsigned char>(first)); at < to;
-             at = findFolded(text, at + 1, to, static_cast<unsigned char>(first)))
-            spots.push_back(at);
-    if (scratch.first_bytes.size() > 1) std::sort(spots.begin(), spots.end());
-}
-
-// The first spot at which the macro's name stands, or `limit`.
-size_t firstCall(std::string_view text, const std::vector<size_t>& spots, const Macro& macro, size_t limit) {
-    for (size_t at : spots)
-        if (beginsWith(text, at, macro.name)) return at;
-    return limit;
-}
-
-void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, ExpansionScratch& scratch,
-                ChainTexts& texts) {
+void expandLine(vlsdata& line, const MacroList& macros, MacroIndex& index, ExpansionScratch& scratch) {
     if (macros.empty()) return;
     std::string_view text = line.text;
-    // With a handful of macros a search per macro is cheaper than the index;
-    // with many, the index spares the searches for macros the line cannot hold.
-    const bool indexed = macros.size() > kScansWithoutIndex;
-    if (indexed) {
-        index.prepare(macros);
-        index.begin(text);
-    }
-    std::string& out = scratch.out;
-    auto& inserted = scratch.inserted;
-    // Where calls may stand; worked out again only when a macro changed the line.
+    // Where calls may stand; worked out again when a macro changed the line.
     size_t start = expansionStart(text);
-    size_t callsEnd = std::min(text.find('/', start), text.size());
-    if (!indexed) {
-        collectSpots(text, start, callsEnd, macros, scratch);
-        if (scratch.spots.empty()) return;
+    size_t callsEnd = text.size();
+    if (macros.size() <= kScansWithoutIndex) {
+        CallSpots& spots = scratch.spots;
+        spots.prepare(macros);
+        // The macros called, found again in the new text after each change;
+        // those called nowhere are passed over.
+        for (uint32_t called = spots.find(text, start, macros, 0, callsEnd); called;) {
+            size_t m = static_cast<size_t>(std::countr_zero(called));
+            size_t cursor = 0;
+            auto nextCall = [&](size_t at) { return spots.next(at, m, cursor, callsEnd); };
+            const size_t firstCall = replaceCalls(line, macros[m], start, callsEnd, nextCall, scratch);
+            text = line.text;
+            // The text before the first call is as it was; so are the
+            // places found in it, unless calls now begin elsewhere. Where
+            // calls begin depends on the bytes up to the start and on the
+            // seven a `.define` would take there.
+            const size_t newStart = firstCall >= start + 7 ? start : expansionStart(text);
+            called = spots.find(text, newStart, macros, m + 1, callsEnd, newStart == start ? firstCall : 0);
+            start = newStart;
+        }
+        return;
     }
-    for (size_t m = 0; m < macros.size(); ++m) {
-        if (indexed && !index.next(m, m)) break;
+    // With many macros the index spares the searches for macros the line
+    // cannot hold.
+    callsEnd = callsEndOf(text, start);
+    index.prepare(macros);
+    index.begin(text);
+    for (size_t m = 0; m < macros.size() && index.next(m, m); ++m) {
         const Macro& macro = macros[m];
         unsigned char first = static_cast<unsigned char>(macro.name[0]);
-        size_t limit = callsEnd;
-        size_t at = indexed ? findFolded(text, start, limit, first) : firstCall(text, scratch.spots, macro, limit);
-        if (at >= limit) continue;
-        out.clear();
-        inserted.clear();
-        size_t copied = 0;
-        bool changed = false;
-        for (;;) {
-            at = findFolded(text, at, limit, first);
-            if (at >= limit) break;
-            if (!beginsWith(text, at, macro.name)) {
-                ++at;
-                continue;
+        auto nextCall = [&](size_t at) {
+            for (;; ++at) {
+                at = findFolded(text, at, callsEnd, first);
+                if (at >= callsEnd || beginsWith(text, at, macro.name)) return at;
             }
-            size_t end = at + macro.name.size();
-            std::vector<std::string>& arguments = scratch.arguments;
-            size_t& count = scratch.argument_count;
-            count = 0;
-            while (static_cast<int>(count) < macro.parameter_count) {
-                if (count == arguments.size()) arguments.emplace_back();
-                end = getMacroArg(text, end, arguments[count++]);
-                if (end >= text.size() || text[end] != ',') break;
-                ++end;
-            }
-            out.append(text.substr(copied, at - copied));
-            size_t from = out.size();
-            appendReplacement(out, macro.body, std::span(arguments.data(), count));
-            inserted.emplace_back(from, out.size());
-            if (out.size() + (text.size() - end) > kMaxExpandedLine)
-                macroError(line, at, "macro expansion makes the line too long.");
-            copied = at = end;
-            changed = true;
-        }
-        if (changed) {
-            out.append(text.substr(copied));
-            line.text = text = texts.change(text, out);
-            // Later macros may find a name in the new text, or one that
-            // reaches from the old text into it.
-            if (indexed)
-                for (const auto& range : inserted) index.add(text, range.first, range.second, m + 1);
-            start = expansionStart(text);
-            callsEnd = std::min(text.find('/', start), text.size());
-            if (!indexed) collectSpots(text, start, callsEnd, macros, scratch);
-        }
+        };
+        if (replaceCalls(line, macro, start, callsEnd, nextCall, scratch) == kNoCall) continue;
+        text = line.text;
+        // Later macros may find a name in the new text, or one that
+        // reaches from the old text into it.
+        for (const auto& range : scratch.inserted) index.add(text, range.first, range.second, m + 1);
+        start = expansionStart(text);
+        callsEnd = callsEndOf(text, start);
     }
 }
 
@@ -456,6 +767,11 @@ size_t defineMacro(LineChain& chain, size_t index, size_t at, MacroList& macros)
         macro.body += c;
     }
 
+    macro.pieces = cutBody(macro.body);
+    for (const BodyPiece& piece : macro.pieces) {
+        macro.run_bytes += piece.length;
+        if (piece.use != BodyPiece::kNone) ++macro.uses;
+    }
     size_t place = 0;
     while (place < macros.size() && macros[place].name.size() > macro.name.size()) ++place;
     macros.insert(macros.begin() + static_cast<std::ptrdiff_t>(place), std::move(macro));
@@ -485,7 +801,7 @@ std::string canonicalPath(const std::string& name) {
 
 // Reads an included file and splices its lines in behind line `index`.
 void includeFile(LineChain& chain, size_t index, const std::string& name, LineFileChain& files,
-                 ChainTexts& texts, const SourceReader* reader) {
+                 SourceTexts& texts, const SourceReader* reader) {
     const LINEFILEDATA* includer = chain[index].where.file;
     std::string opened = name;
     SourceText text = openSource(opened, kIncludeExtensions, reader);
@@ -502,24 +818,38 @@ void includeFile(LineChain& chain, size_t index, const std::string& name, LineFi
         macroError(chain[index], at + 8, message.c_str());
     }
     files.push_back(LINEFILEDATA{opened, includer, identity});
-    texts.files.push_back(std::move(text));
-    LineChain lines = makeLineBuf(texts.files.back(), files.back());
+    texts.push_back(std::move(text));
+    LineChain lines = makeLineBuf(texts.back(), files.back());
     chain.insert(chain.begin() + static_cast<std::ptrdiff_t>(index) + 1, std::make_move_iterator(lines.begin()),
                  std::make_move_iterator(lines.end()));
 }
 
+// Appends a finished line to the line buffer.
+void joinLine(LineBuffer& out, const vlsdata& line) {
+    out.line_starts.push_back(out.text.size());
+    // Bytes of the buffer's own type are copied with one memmove, not one
+    // by one.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(line.text.data());
+    out.text.insert(out.text.end(), bytes, bytes + line.text.size());
+    out.lines.push_back(line.where);
+}
+
 }  // namespace
 
-void expandMacroMain(LineChain& chain, LineFileChain& files, ChainTexts& texts, const SourceReader* reader) {
+void expandMacroMain(LineChain& chain, LineFileChain& files, SourceTexts& texts, LineBuffer& out,
+                     const SourceReader* reader) {
     MacroList macros;
     MacroIndex index;
     ExpansionScratch scratch;
     bool header = true;
     for (size_t i = 0; i < chain.size(); ++i) {
-        expandLine(chain[i], macros, index, scratch, texts);
+        const size_t first = i;
+        expandLine(chain[i], macros, index, scratch);
         std::string_view text = chain[i].text;
         size_t at = firstNonBlank(text);
-        if (beginsWith(text, at, ".define")) {
+        // Only a dot or a parenthesis begins a line that matters here.
+        const char lead = at < text.size() ? text[at] : '\0';
+        if (lead == '.' && beginsWith(text, at, ".define")) {
             size_t last = defineMacro(chain, i, at + 7, macros);
             if (!header) {
                 // In the track lines a definition leaves empty lines behind,
@@ -527,15 +857,18 @@ void expandMacroMain(LineChain& chain, LineFileChain& files, ChainTexts& texts, 
                 for (size_t l = i; l <= last; ++l) chain[l].text = "\n";
             }
             i = last;
-        } else if (beginsWith(text, at, ".include")) {
+        } else if (lead == '.' && beginsWith(text, at, ".include")) {
             includeFile(chain, i, includeName(text, at), files, texts, reader);
-        } else if (beginsWith(text, at, ".track")) {
+        } else if (lead == '.' && beginsWith(text, at, ".track")) {
             header = false;
-        } else if (at < text.size() && text[at] == '(') {
+        } else if (lead == '(') {
             size_t next = at + 1;
             while (next < text.size() && isSpaceOrTab(text[next])) ++next;
             if (next < text.size() && (text[next] == 't' || text[next] == 'T')) header = false;
         }
+        // These lines are finished: no later line changes them. They are
+        // joined now, while the expansion of line i is still there.
+        for (size_t l = first; l <= i; ++l) joinLine(out, chain[l]);
     }
 }
 
@@ -550,30 +883,17 @@ void debugDump(const std::vector<unsigned char>& text) {
 LineBuffer v3macro(SourceText&& text, LineFileChain&& files, const SourceReader* reader) {
     LineBuffer out;
     out.files = std::move(files);
-    // The lines are views into the texts read until the join copies them.
-    ChainTexts texts;
-    texts.files.push_back(std::move(text));
-    LineChain chain = makeLineBuf(texts.files.front(), out.files.front());
-    expandMacroMain(chain, out.files, texts, reader);
-    joinLines(std::move(chain), out);
-    return out;
-}
-
-void joinLines(LineChain&& chain, LineBuffer& out) {
-    size_t total = 7;
-    for (const vlsdata& line : chain) total += line.text.size();
-    out.text.clear();
-    out.text.reserve(total);
-    out.lines.clear();
+    // The lines are views into the files read until they are joined.
+    SourceTexts texts;
+    texts.push_back(std::move(text));
+    LineChain chain = makeLineBuf(texts.front(), out.files.front());
+    // Macros make a song's text a little longer, mostly: the buffer is made
+    // large enough once, and grows only for texts that macros multiply.
+    const size_t size = texts.front().size();
+    out.text.reserve(size + size / 8 + 64);
     out.lines.reserve(chain.size());
-    out.line_starts.clear();
     out.line_starts.reserve(chain.size());
-    for (vlsdata& line : chain) {
-        out.line_starts.push_back(out.text.size());
-        std::string_view text = line.text;
-        out.text.insert(out.text.end(), text.begin(), text.end());
-        out.lines.push_back(line.where);
-    }
-    chain.clear();
+    expandMacroMain(chain, out.files, texts, out, reader);
     out.text.insert(out.text.end(), 6, 255);
+    return out;
 }

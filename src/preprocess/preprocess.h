@@ -21,17 +21,16 @@ struct MacroFault {
 };
 
 // Runs over the lines in order, expanding macros and splicing included files
-// in behind their `.include` lines; the texts the lines view (included files,
-// changed lines) are kept in `texts`.
-void expandMacroMain(LineChain& chain, LineFileChain& files, ChainTexts& texts, const SourceReader* reader = nullptr);
+// in behind their `.include` lines, and joins each line into `out` once it is
+// finished. The lines view the files read, which `texts` keeps.
+void expandMacroMain(LineChain& chain, LineFileChain& files, SourceTexts& texts, LineBuffer& out,
+                     const SourceReader* reader = nullptr);
 
 // Writes the finished line buffer (without its end bytes) to
 // debug.vls in the current directory.
 void debugDump(const std::vector<unsigned char>& text);
 
-// Splits, preprocesses and joins a source; `files` must already hold the main
-// source's record. The source text is released.
+// Splits, preprocesses and joins a source into the line buffer, which ends
+// with six bytes 255; `files` must already hold the main source's record.
+// The source text is released.
 LineBuffer v3macro(SourceText&& text, LineFileChain&& files, const SourceReader* reader = nullptr);
-
-// Joins the line texts into the line buffer (then hands it to the debug dump).
-void joinLines(LineChain&& chain, LineBuffer& out);

@@ -27,19 +27,3 @@ LineChain makeLineBuf(const SourceText& text, const LINEFILEDATA& file) {
     }
     return chain;
 }
-
-std::string_view ChainTexts::change(std::string_view current, std::string_view text) {
-    if (!blocks_.empty()) {
-        const char* block = blocks_.back().get();
-        if (current.data() >= block && current.data() + current.size() == block + used_) used_ -= current.size();
-    }
-    if (blocks_.empty() || text.size() > capacity_ - used_) {
-        capacity_ = std::max(kBlockSize, text.size());
-        blocks_.push_back(std::make_unique<char[]>(capacity_));
-        used_ = 0;
-    }
-    char* at = blocks_.back().get() + used_;
-    std::memcpy(at, text.data(), text.size());
-    used_ += text.size();
-    return std::string_view(at, text.size());
-}

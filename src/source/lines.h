@@ -2,9 +2,6 @@
 // number, and the joined line buffer that the compile loops scan.
 #pragma once
 #include <deque>
-#include <memory>
-#include <deque>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,34 +28,18 @@ using LineFileChain = std::deque<LINEFILEDATA>;
 
 // One line while the preprocessor works: its text with its line end (CR LF or
 // LF; a byte 255 inside a line ends it and stays in it), and its origin. The
-// text is a view into the file as read, or into the new text of a line that
-// a macro changed (`ChainTexts` keeps both).
+// text is a view into the file as read (`SourceTexts` keeps the files), or,
+// from its expansion until it is joined, into the preprocessor's expansion
+// of the line.
 struct vlsdata {
     std::string_view text;
     LINEDATA where;
 };
 using LineChain = std::vector<vlsdata>;
 
-// The texts the lines of a chain view, kept until the lines are joined: the
-// files as read (a deque keeps each where it is while more are added), and
-// the lines that macros changed, copied back to back into blocks that never
-// move.
-class ChainTexts {
-public:
-    std::deque<SourceText> files;
-
-    // Keeps a copy of the new text of a line whose text is now `current`,
-    // and returns it. A line changed again (macros apply one after the
-    // other) gives up its last version, which stands last in the last block,
-    // so no line keeps more than one.
-    std::string_view change(std::string_view current, std::string_view text);
-
-private:
-    static constexpr size_t kBlockSize = 1 << 20;
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    size_t capacity_ = 0;  // of the last block
-    size_t used_ = 0;      // of the last block
-};
+// The files as read, which the lines of a chain view until they are joined
+// (a deque keeps each where it is while more are added).
+using SourceTexts = std::deque<SourceText>;
 
 // The text of every line back to back, then six bytes 255, with one LINEDATA
 // record per line in the same order and where each line begins.
