@@ -167,7 +167,9 @@ void rewriteTiedGate(EventBuffer& buf, const trkinf& info, int32_t offset, uint3
     buf.patchBE16(gateAt, gate);
 }
 
-void putChordOnTrack(Pos& p, TrackCompile& tc, int t, char closing) {
+// Compiled with the readers and writers it calls inlined, as the note
+// command is: a chord stands in many bars of a song.
+[[gnu::flatten]] void putChordOnTrack(Pos& p, TrackCompile& tc, int t, char closing) {
     trkinf& info = tc.inf[t];
     EventBuffer& buf = tc.trk[t].buf;
     Group g;

@@ -317,7 +317,8 @@ void playNote(TrackCompile& tc, int t, Pos end, const PlayedNote& played, const 
 // an echo's pieces, then once more ties, gate, velocity and `&`. Compiled on
 // its own, with what it calls inlined, so that the note command's common
 // path stays small.
-[[gnu::noinline, gnu::flatten]] Pos readAndPlayNoteTail(TrackCompile& tc, int t, Pos p, PlayedNote& played, NoteText& note, bool& warned) {
+[[gnu::noinline, gnu::flatten]] Pos readAndPlayNoteTail(TrackCompile& tc, int t, Pos p, PlayedNote& played,
+                                                         NoteText& note, bool& warned) {
     trkinf& info = tc.inf[t];
     const headdata& hd = tc.hd;
     p = changeOctave(p, info);
@@ -414,7 +415,8 @@ void playNote(TrackCompile& tc, int t, Pos end, const PlayedNote& played, const 
     });
 }
 
-Pos restCommand(Pos p, TrackCompile& tc) {
+// Compiled with what it calls inlined, as the note command is.
+[[gnu::flatten]] Pos restCommand(Pos p, TrackCompile& tc) {
     return forEachTarget(tc, p, [&](int t, Pos q) {
         trkinf& info = tc.inf[t];
         NoteText note;
