@@ -312,6 +312,25 @@ void playNote(TrackCompile& tc, int t, Pos end, const PlayedNote& played, const 
     updateTieList(info, played.number, stepOffset, note.gate);
 }
 
+// Plays a note that gives nothing behind its length: with the velocity the
+// track gives it and the gate of the quantize setting.
+void playWithTrackSettings(TrackCompile& tc, int t, Pos end, PlayedNote& played, int step, bool& warned) {
+    NoteText note;
+    note.step = step;
+    played.velocity = noteVelocity(tc, t, 0, kValueOmitted, played.velocityMode, step);
+    note.gate = gateFromQuantize(tc.inf[t], step);
+    playNote(tc, t, end, played, note, warned);
+}
+
+// The length of a note or rest at p: its step.
+Pos readStep(Pos p, const trkinf& info, const headdata& hd, NoteText& note) {
+    uint16_t length = 0;
+    int kind = 0;
+    p = getLength(p, length, info.default_length, kind, hd);
+    note.step = length;
+    return p;
+}
+
 // The rest of a note's text behind its length, read in the order the
 // command's grammar gives: octave marks, gate, velocity, ties and `&`, then
 // an echo's pieces, then once more ties, gate, velocity and `&`. Compiled on
@@ -373,10 +392,7 @@ void playNote(TrackCompile& tc, int t, Pos end, const PlayedNote& played, const 
     p = readNoteNumber(p, info, played.number);
     p = changeOctave(p, info);
     NoteText note;
-    uint16_t length = 0;
-    int kind = 0;
-    p = getLength(p, length, info.default_length, kind, tc.hd);
-    note.step = length;
+    p = readStep(p, info, tc.hd, note);
 
     Pos next = skipBlanks(p);
     // Octave marks count only right behind the length.
@@ -384,9 +400,7 @@ void playNote(TrackCompile& tc, int t, Pos end, const PlayedNote& played, const 
         return readAndPlayNoteTail(tc, t, p, played, note, warned);
     // What the readers of the parts behind the length would have done: leave
     // the gate to the quantize setting and stop behind the blanks.
-    played.velocity = noteVelocity(tc, t, 0, kValueOmitted, played.velocityMode, note.step);
-    note.gate = gateFromQuantize(info, note.step);
-    playNote(tc, t, next, played, note, warned);
+    playWithTrackSettings(tc, t, next, played, note.step, warned);
     return next;
 }
 
@@ -405,12 +419,8 @@ void playNote(TrackCompile& tc, int t, Pos end, const PlayedNote& played, const 
         PlayedNote played;
         played.number = plain.number;
         played.octaveBefore = info.octave;
-        NoteText note;
-        note.step = plain.step;
-        played.velocity = noteVelocity(tc, t, 0, kValueOmitted, played.velocityMode, note.step);
-        note.gate = gateFromQuantize(info, note.step);
         Pos end = p + (plain.end - p.bytes());
-        playNote(tc, t, end, played, note, warned);
+        playWithTrackSettings(tc, t, end, played, plain.step, warned);
         return end;
     });
 }
@@ -420,10 +430,7 @@ void playNote(TrackCompile& tc, int t, Pos end, const PlayedNote& played, const 
     return forEachTarget(tc, p, [&](int t, Pos q) {
         trkinf& info = tc.inf[t];
         NoteText note;
-        uint16_t length = 0;
-        int kind = 0;
-        q = getLength(q, length, info.default_length, kind, tc.hd);
-        note.step = length;
+        q = readStep(q, info, tc.hd, note);
         Pos next = skipBlanks(q);
         if (!continuesNote(*next)) {
             note.gate = gateFromQuantize(info, note.step);
