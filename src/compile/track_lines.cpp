@@ -284,8 +284,7 @@ void compileTracks(TrackRecords& trk, Pos text, Pos& end, headdata& hd, int32_t&
         p = skipSpace(p);
         if (atEndMark(p)) break;
         // Notes are most of the commands: they skip the dispatch below.
-        unsigned char letter = foldCase(*p);
-        Pos next = letter >= 'a' && letter <= 'g' ? noteCommand(tc, p) : compileCommand(p, tc, partitionSeen);
+        Pos next = isNoteLetter(*p) ? noteCommand(tc, p) : compileCommand(p, tc, partitionSeen);
         // A command always moves on; one that did not would be read again forever.
         if (next <= p) sourceError("SYNTAX ERROR", p);
         p = next;

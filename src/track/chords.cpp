@@ -35,8 +35,6 @@ struct Group {
     int16_t time = 0;
 };
 
-bool isNoteLetter(unsigned char c) { return (c >= 'a' && c <= 'g') || (c >= 'A' && c <= 'G'); }
-
 // One note of a group: number, length, gate, velocity, ties, gate, velocity.
 // A note that gives a length or a tie fixes the step of the whole group.
 Pos parseGroupNote(Pos p, trkinf& info, const headdata& hd, Group& g, bool& stepFixed) {

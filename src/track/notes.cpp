@@ -406,22 +406,45 @@ Pos readStep(Pos p, const trkinf& info, const headdata& hd, NoteText& note) {
 
 }  // namespace
 
+namespace {
+
+// Plays the plain note read at p on track t; the position behind it.
+Pos playPlainNote(TrackCompile& tc, int t, Pos p, const PlainNote& plain, bool& warned) {
+    PlayedNote played;
+    played.number = plain.number;
+    played.octaveBefore = tc.inf[t].octave;
+    Pos end = p + (plain.end - p.bytes());
+    playWithTrackSettings(tc, t, end, played, plain.step, warned);
+    return end;
+}
+
+}  // namespace
+
 // A note: nearly every one is plain, read in one pass and played with the
 // gate of the quantize setting and the velocity the track gives it; the full
 // reader takes the rest.
 [[gnu::flatten]] Pos noteCommand(TrackCompile& tc, Pos letter) {
     bool warned = false;
-    return forEachTarget(tc, letter, [&](int t, Pos p) {
-        trkinf& info = tc.inf[t];
+    TrackSet set = tc.set();
+    if (!(set[0] & 0x80) && (set[1] & 0x80)) {
+        // One track: the plain notes right behind this one are played here,
+        // one after the other, as the command loop would take them; nothing
+        // happens between two commands that they would skip.
+        int t = set[0];
+        const trkinf& info = tc.inf[t];
         PlainNote plain;
-        if (info.echo_count != 1 || !readPlainNote(p.bytes(), info, tc.hd, plain))
+        if (info.echo_count != 1 || !readPlainNote(letter.bytes(), info, tc.hd, plain))
+            return readAndPlayNote(tc, t, letter, warned);
+        Pos p = letter;
+        do p = playPlainNote(tc, t, p, plain, warned);
+        while (isNoteLetter(*p) && readPlainNote(p.bytes(), info, tc.hd, plain));
+        return p;
+    }
+    return forEachTarget(tc, letter, [&](int t, Pos p) {
+        PlainNote plain;
+        if (tc.inf[t].echo_count != 1 || !readPlainNote(p.bytes(), tc.inf[t], tc.hd, plain))
             return readAndPlayNote(tc, t, p, warned);
-        PlayedNote played;
-        played.number = plain.number;
-        played.octaveBefore = info.octave;
-        Pos end = p + (plain.end - p.bytes());
-        playWithTrackSettings(tc, t, end, played, plain.step, warned);
-        return end;
+        return playPlainNote(tc, t, p, plain, warned);
     });
 }
 

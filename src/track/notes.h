@@ -3,6 +3,12 @@
 #include "scan/scanner.h"
 #include "track/track_compile.h"
 
+// A to G and a to g: the letters of the note command.
+inline bool isNoteLetter(unsigned char c) {
+    c |= 0x20;  // A to G as a to g; no other byte lands there
+    return c >= 'a' && c <= 'g';
+}
+
 // Each takes the position of its command letter.
 Pos noteCommand(TrackCompile& tc, Pos p);    // A-G a-g
 Pos restCommand(Pos p, TrackCompile& tc);    // R r (p behind the letter)

@@ -85,6 +85,22 @@ TEST(Notes, RandomVelocityRangesDrawOncePerNote) {
               "93 64 3C 30 30 C0 3C 30 30 BA 3C 30 30 CB FF FF");
 }
 
+// Plain notes on one track are played one after the other by the note
+// command; with two tracks each note is played on both before the next, so
+// the random draws alternate between the tracks.
+TEST(Notes, RunsOfPlainNotesKeepTheOrderOfEvents) {
+    expectStreams({
+        {"c8 d8 e8", "3C 18 18 80 3E 18 18 80 40 18 18 80 FF FF FF FF"},
+        {"c8d8<e8", "3C 18 18 80 3E 18 18 80 4C 18 18 80 FF FF FF FF"},
+        {"c8 d8,4 e8", "3C 18 18 80 3E 18 30 80 40 18 18 80 FF FF FF FF"},
+        {"c8 d8\ne8 r8 f8", "3C 18 18 80 3E 18 18 80 40 18 18 80 80 18 18 41 18 18 80 FF"},
+        {"c8 d8 / comment e8\nf8", "3C 18 18 80 3E 18 18 80 41 18 18 80 FF FF FF FF"},
+        {"q4 c8 d8", "3C 18 0C 80 3E 18 0C 80 FF FF FF FF"},
+    });
+    EXPECT_EQ(streamsOf(".RANDOMIZE_SEED 1\n.ASSIGN 1 {midi1}\n.ASSIGN 2 {midi2}\n(t1,2) u100:10 c4 c4\n"),
+              "93 64 3C 30 30 C0 3C 30 30 CA FF FF | 93 64 3C 30 30 BA 3C 30 30 C9 FF FF");
+}
+
 TEST(RandomGenerator, StartsFromItsSeed) {
     RandomGenerator random(1);
     EXPECT_EQ(random.next(), 346);
