@@ -39,6 +39,18 @@ struct Group {
 // A note that gives a length or a tie fixes the step of the whole group.
 Pos parseGroupNote(Pos p, trkinf& info, const headdata& hd, Group& g, bool& stepFixed) {
     GroupNote& out = g.notes[g.count++];
+    // Most notes of a group are plain: read in one pass. One whose length
+    // differs from the group's goes the long way, which reports it.
+    PlainNote plain;
+    if (readPlainNote(p.bytes(), info, hd, plain) && !(plain.lengthGiven && stepFixed && plain.step != g.step)) {
+        out.number = plain.number;
+        if (plain.lengthGiven) {
+            stepFixed = true;
+            g.step = plain.step;
+            g.gate = gateFromQuantize(info, g.step);
+        }
+        return p + (plain.end - p.bytes());
+    }
     p = readNoteNumber(p, info, out.number);
     NoteText before, after;
     uint16_t length = 0;

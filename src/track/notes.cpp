@@ -127,6 +127,7 @@ bool readPlainNote(const unsigned char* p, const trkinf& info, const headdata& h
 
     // The length: none, or a plain decimal with its dots.
     int32_t clocks = 0;
+    bool lengthGiven = false;
     const unsigned char* behindBlanks = skipSpacesAndTabs(p);
     if (beginsNoLength(*behindBlanks)) {
         clocks = info.default_length;
@@ -137,6 +138,7 @@ bool readPlainNote(const unsigned char* p, const trkinf& info, const headdata& h
         if (*p == '$' || *p == '%') return false;
         int32_t n = static_cast<int32_t>(value);
         clocks = n != 0 ? hd.whole_note_clocks / n : 0;
+        lengthGiven = true;
         for (int32_t half = clocks; *p == '.';) {
             half /= 2;
             clocks += half;
@@ -153,6 +155,7 @@ bool readPlainNote(const unsigned char* p, const trkinf& info, const headdata& h
     if (!next || continuesNote(*next)) return false;
     note.number = number;
     note.step = static_cast<uint16_t>(clocks);
+    note.lengthGiven = lengthGiven;
     note.end = next;
     return true;
 }

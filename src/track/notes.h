@@ -54,6 +54,7 @@ Pos readNoteNumber(Pos p, const trkinf& info, int& note);
 struct PlainNote {
     int number = 0;
     uint16_t step = 0;
+    bool lengthGiven = false;            // a length was written, not the track's default taken
     const unsigned char* end = nullptr;  // behind the blanks that follow
 };
 // Reads such a note from its letter in one pass over the bytes. For any

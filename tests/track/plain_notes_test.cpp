@@ -1,5 +1,6 @@
 // The one-pass reader of plain notes against the full note readers: on every
-// text it takes, it must give the full readers' note number, step and end.
+// text it takes, it must give the full readers' note number, step, whether a
+// length was given (which fixes a chord's step) and end.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,6 +18,7 @@ struct FullReading {
     bool plain = false;  // nothing behind the length continues the note
     int number = 0;
     int step = 0;
+    bool lengthGiven = false;
     size_t end = 0;
 };
 
@@ -34,7 +36,7 @@ FullReading readFully(const ScanText& text, trkinf info, const headdata& hd) {
     p = getLength(p, length, info.default_length, kind, hd);
     Pos next = skipBlanks(p);
     if (isOctaveMark(*p) || *next == ',' || *next == '^' || *next == '&') return out;
-    return {true, number, length, text.offsetOf(next)};
+    return {true, number, length, kind != kLengthDefault, text.offsetOf(next)};
 }
 
 // Every text of a letter and up to three pieces behind it.
@@ -81,6 +83,7 @@ TEST(PlainNotes, GiveWhatTheFullReadersGive) {
             ASSERT_TRUE(full.plain) << "more follows \"" << mml << "\"";
             EXPECT_EQ(plain.number, full.number) << mml;
             EXPECT_EQ(plain.step, full.step) << mml;
+            EXPECT_EQ(plain.lengthGiven, full.lengthGiven) << mml;
             EXPECT_EQ(text.offsetOf(text.at() + (plain.end - text.at().bytes())), full.end) << mml;
         }
     }
