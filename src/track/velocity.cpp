@@ -184,11 +184,11 @@ int revision(trkinf& info, const headdata& hd, int step) {
 bool autoVelocity(TrackCompile& tc, int track, int step, int& value) {
     trkinf& info = tc.inf[track];
     info.velocity_written = 0;
-    const SequenceItem& item = currentVelocityItem(info);
-    int b = item.value2;
     bool hasResult = false;
     value = 0;
     if (info.velocity_sequence_on && info.velocity_sequence_enable) {
+        const SequenceItem& item = currentVelocityItem(info);
+        int b = item.value2;
         int d = clampVelocity(item.value + info.velocity_offset);
         if (!(item.value == 128 && b == 0)) {
             tc.trk[track].buf.begin(vld::eventNamed("velocity"));
