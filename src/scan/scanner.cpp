@@ -216,7 +216,7 @@ Pos getLength(Pos p, uint16_t& length, int defaultLength, int& kind, const headd
     // right behind or behind a few blanks: those are read here without the
     // general number reader. With none, the general reader would stop behind
     // the blanks too.
-    Pos behindBlanks = p + (skipSpacesAndTabs(p.bytes()) - p.bytes());
+    Pos behindBlanks = p.at(skipSpacesAndTabs(p.bytes()));
     if (beginsNoLength(*behindBlanks)) {
         length = static_cast<uint16_t>(defaultLength);
         kind = kLengthDefault;
@@ -225,7 +225,7 @@ Pos getLength(Pos p, uint16_t& length, int defaultLength, int& kind, const headd
     const unsigned char first = *p;
     if (first >= '0' && first <= '9') {
         uint32_t value = 0;
-        Pos q = p + (readDigits(p.bytes(), value) - p.bytes());
+        Pos q = p.at(readDigits(p.bytes(), value));
         if (*q != '$' && *q != '%') {
             int32_t n = static_cast<int32_t>(value);
             return addDots(q, n != 0 ? hd.whole_note_clocks / n : 0, kLengthGiven, length, kind);

@@ -69,6 +69,8 @@ public:
 
     const unsigned char* bytes() const { return at_; }
     Reading* reading() const { return reading_; }
+    // Another byte of the same text, found through `bytes()`.
+    Pos at(const unsigned char* byte) const { return Pos(byte, reading_); }
 
     unsigned char operator*() const { return *at_; }
     unsigned char operator[](std::ptrdiff_t i) const { return at_[i]; }

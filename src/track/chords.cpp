@@ -49,7 +49,7 @@ Pos parseGroupNote(Pos p, trkinf& info, const headdata& hd, Group& g, bool& step
             g.step = plain.step;
             g.gate = gateFromQuantize(info, g.step);
         }
-        return p + (plain.end - p.bytes());
+        return p.at(plain.end);
     }
     p = readNoteNumber(p, info, out.number);
     NoteText before, after;
@@ -99,7 +99,7 @@ Pos parseGroup(Pos p, TrackCompile& tc, int track, char closing, bool portamento
         }
         if (c == ',') {
             ++p;
-        } else if (c == '<' || c == '>' || c == 'o' || c == 'O') {
+        } else if (isOctaveMark(c)) {
             p = changeOctave(p, info);
         } else if (isNoteLetter(c)) {
             // The group keeps at most eight notes.

@@ -92,8 +92,6 @@ bool isAccidental(unsigned char c) { return c == '#' || c == '+' || c == '-' || 
 // velocity, tie or `&`.
 bool continuesNote(unsigned char c) { return c == ',' || c == '^' || c == '&'; }
 
-bool isOctaveMark(unsigned char c) { return c == '<' || c == '>' || c == 'o' || c == 'O'; }
-
 // The byte behind spaces and TABs at p, or null where the full blank
 // skipping would go on: at a comment or an ideographic space.
 const unsigned char* plainBlanksEnd(const unsigned char* p) {
@@ -416,7 +414,7 @@ Pos playPlainNote(TrackCompile& tc, int t, Pos p, const PlainNote& plain, bool& 
     PlayedNote played;
     played.number = plain.number;
     played.octaveBefore = tc.inf[t].octave;
-    Pos end = p + (plain.end - p.bytes());
+    Pos end = p.at(plain.end);
     playWithTrackSettings(tc, t, end, played, plain.step, warned);
     return end;
 }

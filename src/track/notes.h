@@ -19,12 +19,12 @@ Pos octaveCommand(TrackCompile& tc, Pos p);  // < > O o
 // cannot begin their part, and do the work out of line: most notes have none
 // of these parts, and the note path stays small.
 
+// `<`, `>` and `o`: the marks that change a track's octave.
+inline bool isOctaveMark(unsigned char c) { return c == '<' || c == '>' || c == 'o' || c == 'O'; }
+
 // Applies any run of `<`, `>` and `o` at p to one track.
 Pos changeOctaveSlow(Pos p, trkinf& info);
-inline Pos changeOctave(Pos p, trkinf& info) {
-    unsigned char c = *p;
-    return c == '<' || c == '>' || c == 'o' || c == 'O' ? changeOctaveSlow(p, info) : p;
-}
+inline Pos changeOctave(Pos p, trkinf& info) { return isOctaveMark(*p) ? changeOctaveSlow(p, info) : p; }
 
 // The gate of a step from the track's quantize setting.
 int gateFromQuantize(const trkinf& info, int step);

@@ -221,7 +221,8 @@ int noteVelocity(TrackCompile& tc, int track, int value, int kind, int& mode, in
         mode = 0;
         return 0;
     }
-    int e = currentVelocityItem(info).value2 != 0 ? currentVelocityItem(info).value2 : info.velocity_random;
+    int itemRange = currentVelocityItem(info).value2;
+    int e = itemRange != 0 ? itemRange : info.velocity_random;
     mode = kind == kValueRelative ? 1 : -1;
     info.velocity_written = 1;
     // Any number may be written. Beyond these bounds a relative velocity is

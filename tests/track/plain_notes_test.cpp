@@ -22,8 +22,6 @@ struct FullReading {
     size_t end = 0;
 };
 
-bool isOctaveMark(unsigned char c) { return c == '<' || c == '>' || c == 'o' || c == 'O'; }
-
 // What the full readers make of the note at the start of the text; they may
 // end the run on a bad note, which the plain reader must then have refused.
 FullReading readFully(const ScanText& text, trkinf info, const headdata& hd) {
